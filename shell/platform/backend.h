@@ -1,0 +1,24 @@
+// Internal contract between the portable GDI, the window layer and its backends (not on Windows).
+#pragma once
+
+#include "shell/platform/win32.h"
+
+// The pixels of a bitmap: 32-bit words 0x00RRGGBB (the byte order of a Windows 32-bit DIB),
+// top row first, `width` words per row.
+struct PixelBuffer {
+    int width;
+    int height;
+    uint32_t* pixels;
+};
+
+// --- provided by gdi.cpp ---
+// A new 32-bit bitmap of the given size, cleared to black; 0 when the size is not positive.
+HBITMAP gdiCreateBitmap(int width, int height);
+// The pixels of a bitmap, or false when the handle is not a live bitmap.
+bool gdiBitmapPixels(HBITMAP bitmap, PixelBuffer* out);
+// The pixels of the bitmap selected into a DC, or false when there is none.
+bool gdiDCPixels(HDC dc, PixelBuffer* out);
+// A DC with `bitmap` selected, used as a window's paint context; DeleteDC releases the DC only.
+HDC gdiCreateDCForBitmap(HBITMAP bitmap);
+// How many GDI objects (DCs, bitmaps, pens) are alive: for leak tests.
+int gdiLiveObjectCount();

@@ -23,9 +23,10 @@ trap 'rm -rf "$tmp"' EXIT
 # are sampled. Intermediate-resolution shorelines are ample at this cell size. Default levels:
 # ocean and lakes are 0, land and islands in lakes are 1. Antarctica by its ice front, so the
 # ice shelves count as land, as on an ordinary atlas map.
-gmt grdlandmask -R-180/180/-90/90 -I0.45 -r -Di -N0/1/0/1/0 -G"$tmp/mask.nc"
+# GMT runs inside the scratch folder so that its history and defaults files stay there.
+(cd "$tmp" && gmt grdlandmask -R-180/180/-90/90 -I0.45 -r -Di -N0/1/0/1/0 -Gmask.nc)
 # Plain text "lon lat value", one cell a line; the packer places each by its coordinates.
-gmt grd2xyz "$tmp/mask.nc" >"$tmp/mask.xyz"
+(cd "$tmp" && gmt grd2xyz mask.nc >mask.xyz)
 
 python3 - "$tmp/mask.xyz" "$out" <<'EOF'
 # Packs the land-mask cells into a Windows BMP: file header + 40-byte header + 2 colours + bits.

@@ -1,0 +1,362 @@
+// Profile (INI) files with the Windows rules: GetPrivateProfileIntA, GetPrivateProfileStringA,
+// WritePrivateProfileStringA.
+//
+// A file is read whole on every call and parsed line by line; nothing is cached, so another
+// process's write is seen at once. Writes rebuild the file from its own lines, change only the
+// line (or section) concerned, and replace the file atomically.
+#include "shell/platform/win32.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+char foldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Section and key names compare without regard to ASCII case, as on Windows.
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (foldCase(a[i]) != foldCase(b[i])) return false;
+    return true;
+}
+
+enum class ReadResult { Ok, Missing, Failed };
+
+ReadResult readWholeFile(const char *path, std::string &out) {
+    out.clear();
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            close(fd);
+            return ReadResult::Failed;
+        }
+        if (n == 0) break;
+        out.append(chunk, static_cast<size_t>(n));
+    }
+    close(fd);
+    return ReadResult::Ok;
+}
+
+// One line of a file, with its terminator ("\n", "\r\n" or none for a last unterminated line)
+// kept so that a rewrite gives back every untouched line byte for byte.
+struct RawLine {
+    std::string text;
+    std::string ending;
+};
+
+std::vector<RawLine> splitLines(const std::string &content) {
+    std::vector<RawLine> lines;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t nl = content.find('\n', start);
+        RawLine line;
+        if (nl == std::string::npos) {
+            line.text = content.substr(start);
+            start = content.size();
+        } else {
+            size_t end = nl;
+            if (end > start && content[end - 1] == '\r') --end;
+            line.text = content.substr(start, end - start);
+            line.ending = content.substr(end, nl + 1 - end);
+            start = nl + 1;
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+enum class LineKind { Blank, Comment, Section, Entry };
+
+struct ParsedLine {
+    LineKind kind;
+    std::string_view name;  // section or key name, trimmed
+    std::string_view value; // entry value, trimmed ("" when the line has no '=')
+};
+
+ParsedLine parseLine(std::string_view text) {
+    std::string_view t = trim(text);
+    if (t.empty()) return {LineKind::Blank, {}, {}};
+    if (t.front() == ';') return {LineKind::Comment, {}, {}};
+    if (t.front() == '[') {
+        size_t close = t.find(']');
+        if (close != npos) return {LineKind::Section, trim(t.substr(1, close - 1)), {}};
+        // Without its ']' the line is not a header; Windows then reads it as a key.
+    }
+    size_t eq = t.find('=');
+    if (eq == npos) return {LineKind::Entry, t, {}};
+    return {LineKind::Entry, trim(t.substr(0, eq)), trim(t.substr(eq + 1))};
+}
+
+// Index of the first header of the named section, or npos.
+size_t findSection(const std::vector<RawLine> &lines, std::string_view section) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ParsedLine p = parseLine(lines[i].text);
+        if (p.kind == LineKind::Section && sameName(p.name, section)) return i;
+    }
+    return npos;
+}
+
+// One past the last line of the section whose header is at `header`.
+size_t sectionEnd(const std::vector<RawLine> &lines, size_t header) {
+    size_t i = header + 1;
+    while (i < lines.size() && parseLine(lines[i].text).kind != LineKind::Section)
+        ++i;
+    return i;
+}
+
+size_t findKey(const std::vector<RawLine> &lines, size_t header, size_t end, std::string_view key) {
+    for (size_t i = header + 1; i < end; ++i) {
+        ParsedLine p = parseLine(lines[i].text);
+        if (p.kind == LineKind::Entry && sameName(p.name, key)) return i;
+    }
+    return npos;
+}
+
+// The text of section/key in the file, as Windows gives it: matching double quotes removed.
+// False when the file, the section or the key is missing.
+bool lookUp(const char *section, const char *key, const char *path, std::string &value) {
+    if (!section || !key || !path) return false;
+    std::string content;
+    if (readWholeFile(path, content) != ReadResult::Ok) return false;
+    std::vector<RawLine> lines = splitLines(content);
+    size_t header = findSection(lines, trim(section));
+    if (header == npos) return false;
+    size_t k = findKey(lines, header, sectionEnd(lines, header), trim(key));
+    if (k == npos) return false;
+    std::string_view v = parseLine(lines[k].text).value;
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+    // A NUL inside the file ends the value, as it would end a C string on Windows.
+    value.assign(v.substr(0, v.find('\0')));
+    return true;
+}
+
+// Copies a list of names, each NUL-terminated, and a final NUL; a list that does not fit is
+// cut and the result is size - 2, as on Windows.
+DWORD copyNameList(const std::vector<std::string> &names, LPSTR buffer, DWORD size) {
+    std::string list;
+    for (const std::string &n : names) {
+        list += n;
+        list += '\0';
+    }
+    if (list.size() + 1 <= size) {
+        memcpy(buffer, list.data(), list.size());
+        buffer[list.size()] = '\0';
+        if (list.empty() && size > 1) buffer[1] = '\0';
+        return static_cast<DWORD>(list.size());
+    }
+    if (size < 2) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    memcpy(buffer, list.data(), size - 2);
+    buffer[size - 2] = '\0';
+    buffer[size - 1] = '\0';
+    return size - 2;
+}
+
+DWORD listNames(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR path) {
+    std::vector<std::string> names;
+    std::string content;
+    if (path && readWholeFile(path, content) == ReadResult::Ok) {
+        std::vector<RawLine> lines = splitLines(content);
+        if (!section) {
+            for (const RawLine &l : lines) {
+                ParsedLine p = parseLine(l.text);
+                if (p.kind == LineKind::Section)
+                    names.emplace_back(p.name.substr(0, p.name.find('\0')));
+            }
+        } else if (size_t header = findSection(lines, trim(section)); header != npos) {
+            size_t end = sectionEnd(lines, header);
+            for (size_t i = header + 1; i < end; ++i) {
+                ParsedLine p = parseLine(lines[i].text);
+                if (p.kind == LineKind::Entry)
+                    names.emplace_back(p.name.substr(0, p.name.find('\0')));
+            }
+        }
+    }
+    return copyNameList(names, buffer, size);
+}
+
+bool writeAll(int fd, const std::string &data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Replaces the file at `path` by `data` so that a reader sees either the old file or the new one
+// whole: a temporary file in the same folder is written and synced, then renamed over it. On any
+// failure the temporary file is removed and the original is untouched.
+bool replaceFile(const char *path, const std::string &data) {
+    std::string target = path;
+    // Write through a symbolic link to the file it names rather than replacing the link.
+    struct stat st;
+    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char *real = realpath(path, nullptr)) {
+            target = real;
+            free(real);
+        }
+    }
+    bool existed = stat(target.c_str(), &st) == 0;
+
+    std::string temp = target + ".XXXXXX";
+    int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    if (existed) fchmod(fd, st.st_mode & 07777); // keep the file's permissions
+    bool ok = writeAll(fd, data) && fsync(fd) == 0;
+    ok = (close(fd) == 0) && ok;
+    if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable; a failure here no longer endangers the data.
+    std::string folder =
+        target.substr(0, target.rfind('/') == std::string::npos ? 0 : target.rfind('/'));
+    int dirFd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        fsync(dirFd);
+        close(dirFd);
+    }
+    return true;
+}
+
+// Text written into a single line: anything from the first line break on would make new lines.
+std::string_view oneLine(const char *s) {
+    std::string_view v(s);
+    return v.substr(0, v.find_first_of("\r\n"));
+}
+
+} // namespace
+
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
+                               DWORD size, LPCSTR path) {
+    if (!buffer || size == 0) return 0;
+    if (!section || !key) return listNames(section, buffer, size, path);
+    std::string value;
+    if (!lookUp(section, key, path, value)) {
+        // The default is given back with its trailing blanks removed, as Windows does.
+        std::string_view d = defaultValue ? defaultValue : "";
+        while (!d.empty() && isBlank(d.back()))
+            d.remove_suffix(1);
+        value.assign(d);
+    }
+    size_t n = value.size() < size - 1 ? value.size() : size - 1;
+    memcpy(buffer, value.data(), n);
+    buffer[n] = '\0';
+    return static_cast<DWORD>(n);
+}
+
+UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR path) {
+    std::string value;
+    // An empty value counts as missing.
+    if (!lookUp(section, key, path, value) || value.empty()) return static_cast<UINT>(defaultValue);
+    // An optional sign and decimal digits; the first other character ends the number, and text
+    // without digits gives 0. Overflow wraps around in 32 bits as on Windows.
+    size_t i = 0;
+    bool negative = false;
+    if (value[0] == '-' || value[0] == '+') {
+        negative = value[0] == '-';
+        i = 1;
+    }
+    UINT result = 0;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i)
+        result = result * 10u + static_cast<UINT>(value[i] - '0');
+    return negative ? 0u - result : result;
+}
+
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path) {
+    if (!section || !path || !*path) return FALSE;
+    std::string content;
+    if (readWholeFile(path, content) == ReadResult::Failed) return FALSE;
+    std::vector<RawLine> lines = splitLines(content);
+
+    // New lines follow the file's own line ending; a new file gets "\r\n" as on Windows.
+    std::string eol = "\r\n";
+    size_t firstBreak = content.find('\n');
+    if (firstBreak != std::string::npos && (firstBreak == 0 || content[firstBreak - 1] != '\r'))
+        eol = "\n";
+
+    std::string_view sectionName = trim(oneLine(section));
+    size_t header = findSection(lines, sectionName);
+
+    if (!key) { // delete the whole section
+        if (header == npos) return TRUE;
+        lines.erase(lines.begin() + static_cast<long>(header),
+                    lines.begin() + static_cast<long>(sectionEnd(lines, header)));
+    } else {
+        std::string_view keyName = trim(oneLine(key));
+        if (header == npos) {
+            if (!value) return TRUE;
+            if (!lines.empty()) {
+                if (lines.back().ending.empty()) lines.back().ending = eol;
+                if (parseLine(lines.back().text).kind != LineKind::Blank)
+                    lines.push_back({"", eol}); // one blank line between sections
+            }
+            lines.push_back({"[" + std::string(sectionName) + "]", eol});
+            lines.push_back({std::string(keyName) + "=" + std::string(oneLine(value)), eol});
+        } else {
+            size_t end = sectionEnd(lines, header);
+            size_t k = findKey(lines, header, end, keyName);
+            if (!value) { // delete the key
+                if (k == npos) return TRUE;
+                lines.erase(lines.begin() + static_cast<long>(k));
+            } else if (k != npos) { // replace in place, keeping the key's own spelling
+                ParsedLine p = parseLine(lines[k].text);
+                std::string_view newValue = oneLine(value);
+                if (p.value == newValue) return TRUE; // nothing to change
+                lines[k].text = std::string(p.name) + "=" + std::string(newValue);
+            } else { // add after the section's last non-blank line
+                size_t at = end;
+                while (at > header + 1 && parseLine(lines[at - 1].text).kind == LineKind::Blank)
+                    --at;
+                if (lines[at - 1].ending.empty()) lines[at - 1].ending = eol;
+                RawLine added{std::string(keyName) + "=" + std::string(oneLine(value)), eol};
+                lines.insert(lines.begin() + static_cast<long>(at), std::move(added));
+            }
+        }
+    }
+
+    std::string out;
+    out.reserve(content.size() + 64);
+    for (const RawLine &l : lines) {
+        out += l.text;
+        out += l.ending;
+    }
+    return replaceFile(path, out) ? TRUE : FALSE;
+}

@@ -1,4 +1,5 @@
-// The ephemeris engine: the shared state record and every calendar, solar, lunar and zone computation.
+// The ephemeris engine: the shared state record and every calendar, solar, lunar and zone
+// computation.
 //
 // All operations work on the one global record `ephemerisState`: a caller writes the inputs
 // (date, clock minute, zone offset, observer position), calls a computation, and reads the
@@ -104,7 +105,7 @@ int32_t dayNumber();
 // 1 Monday .. 7 Sunday.
 int32_t weekday();
 // Month and day of month of day n of the state's year (n from 1 to the year's length).
-void dayOfYearToDate(int32_t n, int32_t* dayOut, int32_t* monthOut);
+void dayOfYearToDate(int32_t n, int32_t *dayOut, int32_t *monthOut);
 // One year correction of dayOfYearCounter, then day and month from it; 2099 wraps to 30 Jan 1901.
 void normalizeDayCounter();
 
@@ -115,7 +116,7 @@ double localTransitMinute();
 double minutesFromTransit();
 double daysSinceEpoch();
 void computeSunCoordinates();
-double altitudeOf();                  // radians
+double altitudeOf();                   // radians
 int16_t azimuthOf(double declination); // tenths of a degree, 0..3599, from north through east
 
 // Leaves sunHourAngle, sunDeclination, sunTransitMinute, sunLongitude, sunMeanAnomaly and
@@ -150,8 +151,8 @@ int32_t takeMoonSnapshot();
 int32_t queryMoonLatitude();        // tenths of a degree
 int32_t queryIlluminatedFraction(); // thousandths
 int16_t queryVisibilityCode();
-int32_t queryMoonAltitude(); // tenths of a degree
-int32_t queryMoonAzimuth();  // tenths of a degree
+int32_t queryMoonAltitude();                 // tenths of a degree
+int32_t queryMoonAzimuth();                  // tenths of a degree
 int32_t queryMoonDistance(int16_t selector); // hundreds of km; nonzero: topocentric
 
 // --- Zone edge scan -------------------------------------------------------------------------
@@ -160,4 +161,4 @@ int32_t queryMoonDistance(int16_t selector); // hundreds of km; nonzero: topocen
 float rowLatitude(int32_t row);
 // Moves scan.northRow and scan.southRow to the zone's edges in scan.scanColumn and returns 1,
 // or returns 0 when the zone has ended in this column.
-int scanZoneColumn(ZoneScan& scan);
+int scanZoneColumn(ZoneScan &scan);

@@ -1,0 +1,141 @@
+// The Moon: almanac position, topocentric altitude, crescent geometry, and the crescent visibility
+// test.
+#include <cmath>
+
+#include "engine/ephemeris.h"
+
+namespace {
+EphemerisState &S = ephemerisState;
+
+// Dip of the horizon in degrees for a sight height in metres. A negative height (only from a
+// damaged settings file) would put the cosine above 1; it counts as sea level.
+double horizonDipDegrees(int16_t height) {
+    if (height <= 0) return 0.0;
+    const int32_t sum = 6378160 + height; // formed in integer arithmetic
+    return std::acos(6378160.0 / sum) * 57.29577951308232;
+}
+} // namespace
+
+void computeMoonPosition() {
+    computeSunPosition();
+    const double ms = S.sunMeanAnomaly; // slots 6 and 7 are reused below
+    const double lambdaSun = S.sunLongitude;
+
+    S.sunHourAngle = static_cast<float>(S.sunHourAngle * 229.18311805232929); // minutes of time
+    S.sunDeclination = static_cast<float>(daysSinceEpoch());                  // d
+    const double d = S.sunDeclination;
+
+    const float e2 = static_cast<float>(0.42553745157499745 * d + 4.113758500243154);
+    S.sunHourAngle = static_cast<float>(0.2280271446000115 * d + 2.3555487183691066); // Mm
+    const double mm = S.sunHourAngle;
+    const double f2 = 0.4617914307974237 * d + 3.2558419064253417;
+    const double E2 = e2;
+
+    double sum = 0.10975677534091541 * std::sin(mm);
+    sum += 0.0037280232822598882 * std::sin(2.0 * mm);
+    sum -= 0.022233749341155764 * std::sin(mm - E2);
+    sum += 0.011489502465878671 * std::sin(E2);
+    sum -= 0.003239331091701475 * std::sin(ms);
+    sum -= 0.001996656664281513 * std::sin(f2);
+    sum += 3.8103330097839403;
+    sum += 0.229971502473257 * d;
+    S.elongation = static_cast<float>(sum); // the Moon's longitude until step 17
+
+    S.moonLatitude = static_cast<float>((S.elongation - 2.183808319972865) +
+                                        0.0009242181614425733 * d); // u, from the node
+    const double u = S.moonLatitude;
+    S.elongation = static_cast<float>((std::atan2(0.99597 * std::sin(u), std::cos(u)) - u) +
+                                      S.elongation); // onto the ecliptic
+    S.moonLatitude = static_cast<float>(std::asin(0.08968 * std::sin(u)));
+    const double lambda = S.elongation, beta = S.moonLatitude;
+
+    double dist = 385 - 20.905 * std::cos(mm);
+    dist -= 3.699 * std::cos(E2 - mm);
+    dist -= 2.956 * std::cos(E2);
+    dist -= 0.57 * std::cos(2.0 * mm);
+    dist += 0.246 * std::cos(2.0 * mm - E2);
+    dist -= 0.205 * std::cos(ms - E2);
+    dist -= 0.171 * std::cos(mm + E2);
+    dist -= 0.152 * std::cos(mm + ms - E2);
+    S.moonDistance = static_cast<float>(dist);
+
+    const double alpha =
+        std::atan2(0.9175 * std::sin(lambda) - 0.3978 * std::tan(beta), std::cos(lambda));
+    S.sunHourAngle = static_cast<float>(
+        (S.calcMinute + 1.0 - S.zoneOffsetMinutes + S.longitudeMinutes) * 0.004363323129985824 +
+        (0.017202791695589855 * d + 1.7511586516959907) - alpha);
+    S.sunDeclination = static_cast<float>(
+        std::asin(std::sin(lambda) * (0.3978 * std::cos(beta)) + 0.9175 * std::sin(beta)));
+    S.moonAzimuth = azimuthOf(S.sunDeclination);
+
+    S.sunHourAngle = static_cast<float>(altitudeOf()); // geocentric altitude h
+    const double h = S.sunHourAngle;
+    S.moonTopoDistance = static_cast<float>(S.moonDistance - 6.37816 * std::sin(h));
+    S.sunHourAngle = static_cast<float>(h - std::cos(h) * (6.37816 / S.moonTopoDistance));
+    S.moonAltitude = static_cast<float>(57.29577951308232 * S.sunHourAngle);
+
+    S.sunDistance = static_cast<float>(149.55668848724687 / (1 + 0.016718 * std::cos(ms)));
+    S.elongation = static_cast<float>(lambda - lambdaSun);
+    S.horizonDip = static_cast<float>(horizonDipDegrees(saverSettings.height));
+    S.illuminatedFraction = static_cast<float>(
+        (1 - std::cos(static_cast<double>(S.elongation)) * std::cos(beta)) * 0.5);
+    S.crescentWidth =
+        static_cast<float>(11949.607775248449 * S.illuminatedFraction / S.moonTopoDistance);
+
+    testCrescentVisibility();
+
+    S.elongation = static_cast<float>(S.elongation * 0.15915494309189534);
+    const double q = S.elongation;
+    float fraction = static_cast<float>(q - std::floor(q));
+    // A tiny negative turn count gives 1 - tiny, which rounds up to a whole turn in single
+    // precision; that is conjunction, 0, and keeps the value in [0, 1).
+    if (fraction >= 1.0f) fraction = 0.0f;
+    S.elongation = fraction;
+}
+
+void testCrescentVisibility() {
+    const double k = S.illuminatedFraction;
+    const double width = S.crescentWidth;
+    const double dip = S.horizonDip;
+    const long double p = saverSettings.probability;
+
+    // Contact angle: the Sun's radius plus the Earth's and Moon's radii seen from the Moon.
+    const double theta = 8.11616 / S.moonDistance + 0.696 / S.sunDistance;
+    S.visibilityWork = static_cast<float>((1 - std::cos(theta)) * 0.5); // k0
+    const double k0 = S.visibilityWork;
+
+    if (k / k0 < 1) {
+        S.visibilityCode = static_cast<int16_t>((1 - k / k0) * 100);
+        return;
+    }
+    if ((1 - k) / k0 < 1) {
+        S.visibilityCode = static_cast<int16_t>(((1 - k) / k0 - 1) * 100);
+        return;
+    }
+    const double limit = static_cast<double>(p * 0.02L + 7 - dip);
+    const double kmin = (1 - std::cos(limit * 0.017453292519943295)) * 0.5;
+    if (kmin > k) {
+        S.visibilityCode = 0;
+        return;
+    }
+    if (-0.5 - dip > S.moonAltitude) {
+        S.visibilityCode = -100;
+        return;
+    }
+    if (S.moonAltitude < 4)
+        S.visibilityWork = static_cast<float>(10.0 * S.moonAltitude - 56);
+    else if (S.sunAltitude <= 4)
+        S.visibilityWork = static_cast<float>(S.moonAltitude - 20.0);
+    else
+        S.visibilityWork = -16.0f;
+    S.visibilityWork =
+        static_cast<float>((10.0L * width + S.visibilityWork) * (1.0L / 3)); // crescent width
+    S.visibilityWork = static_cast<float>(S.visibilityWork - (p * 0.02L - 1 - dip));
+    const double t = S.visibilityWork; // the highest Sun altitude at which the crescent shows
+    if (t > 4)
+        S.visibilityCode = kVisible;
+    else if (S.sunAltitude >= t)
+        S.visibilityCode = -100;
+    else
+        S.visibilityCode = kVisible;
+}

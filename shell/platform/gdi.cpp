@@ -1,0 +1,594 @@
+// The GDI of our portable Win32: memory DCs, 32-bit bitmaps, pens, pixels, lines, blits, text.
+//
+// Every object lives in one table keyed by its handle value; handles are never reused, so a
+// stale or made-up handle is simply not found and the call fails. Pixels are 0x00RRGGBB words
+// (a Windows 32-bit DIB); COLORREF values are 0x00BBGGRR and are swapped at the boundary.
+#include "shell/platform/backend.h"
+#include "shell/platform/font_data.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kPixelMask = 0x00FFFFFF;
+// Larger bitmaps are refused rather than risking an allocation that takes the machine down.
+constexpr int kMaxDimension = 32767;
+constexpr int64_t kMaxPixels = int64_t{1} << 26;
+
+struct Bitmap {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uintptr_t selectedIn = 0; // the DC holding it; a bitmap is in at most one DC at a time
+};
+
+struct Pen {
+    uint32_t pixel = 0; // the colour as a pixel word
+    int selectCount = 0;
+};
+
+struct DeviceContext {
+    uintptr_t bitmap = 0;
+    uintptr_t pen = 0;
+    int64_t curX = 0;
+    int64_t curY = 0;
+    int bkMode = OPAQUE;
+    COLORREF textColor = 0x000000;
+    COLORREF bkColor = 0xFFFFFF;
+    int charExtra = 0;
+};
+
+struct Object {
+    std::variant<Bitmap, Pen, DeviceContext> body;
+    bool stock = false; // shared defaults: never deleted, not counted as live
+};
+
+struct Table {
+    std::unordered_map<uintptr_t, Object> objects;
+    uintptr_t nextHandle = 0x47440000; // far from small integers and from null
+    int live = 0;
+    uintptr_t stockBitmap = 0;
+    uintptr_t stockPen = 0;
+};
+
+Table &table() {
+    static Table t;
+    return t;
+}
+
+uintptr_t addObject(Object obj) {
+    Table &t = table();
+    uintptr_t h = t.nextHandle;
+    t.nextHandle += 4;
+    if (!obj.stock) ++t.live;
+    t.objects.emplace(h, std::move(obj));
+    return h;
+}
+
+template <class T> T *find(uintptr_t h) {
+    if (h == 0) return nullptr;
+    auto &objects = table().objects;
+    auto it = objects.find(h);
+    return it == objects.end() ? nullptr : std::get_if<T>(&it->second.body);
+}
+
+template <class T> T *find(const void *h) {
+    return find<T>(reinterpret_cast<uintptr_t>(h));
+}
+
+uintptr_t key(const void *h) {
+    return reinterpret_cast<uintptr_t>(h);
+}
+
+uint32_t toPixel(COLORREF c) {
+    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+COLORREF toColorRef(uint32_t p) {
+    return toPixel(p & kPixelMask);
+} // the swap is its own inverse
+
+// The 1x1 bitmap and black pen that a new DC starts with, as Windows' stock objects.
+uintptr_t stockBitmap() {
+    Table &t = table();
+    if (!t.stockBitmap) {
+        Bitmap b;
+        b.width = b.height = 1;
+        b.pixels.assign(1, 0);
+        t.stockBitmap = addObject(Object{std::move(b), true});
+    }
+    return t.stockBitmap;
+}
+
+uintptr_t stockPen() {
+    Table &t = table();
+    if (!t.stockPen) t.stockPen = addObject(Object{Pen{}, true});
+    return t.stockPen;
+}
+
+bool isStock(uintptr_t h) {
+    auto it = table().objects.find(h);
+    return it != table().objects.end() && it->second.stock;
+}
+
+uintptr_t newBitmap(int width, int height) {
+    if (width <= 0 || height <= 0 || width > kMaxDimension || height > kMaxDimension ||
+        int64_t{width} * height > kMaxPixels)
+        return 0;
+    Bitmap b;
+    b.width = width;
+    b.height = height;
+    try {
+        b.pixels.assign(size_t(width) * size_t(height), 0);
+    } catch (const std::bad_alloc &) {
+        return 0;
+    }
+    return addObject(Object{std::move(b)});
+}
+
+uintptr_t newDC(uintptr_t bitmap) {
+    DeviceContext dc;
+    dc.bitmap = stockBitmap();
+    dc.pen = stockPen();
+    uintptr_t h = addObject(Object{dc});
+    if (bitmap) SelectObject(reinterpret_cast<HDC>(h), reinterpret_cast<HGDIOBJ>(bitmap));
+    return h;
+}
+
+// The bitmap selected into a DC; null when the DC is not live.
+Bitmap *surfaceOf(HDC dc, DeviceContext **dcOut = nullptr) {
+    DeviceContext *d = find<DeviceContext>(dc);
+    if (!d) return nullptr;
+    if (dcOut) *dcOut = d;
+    return find<Bitmap>(d->bitmap);
+}
+
+// --- Raster operations --------------------------------------------------------------------
+
+enum class Rop { Copy, Paint, And, Invert, White, Black };
+
+bool decodeRop(DWORD rop, Rop *out) {
+    switch (rop) {
+    case SRCCOPY:
+        *out = Rop::Copy;
+        return true;
+    case SRCPAINT:
+        *out = Rop::Paint;
+        return true;
+    case SRCAND:
+        *out = Rop::And;
+        return true;
+    case DSTINVERT:
+        *out = Rop::Invert;
+        return true;
+    case WHITENESS:
+        *out = Rop::White;
+        return true;
+    case BLACKNESS:
+        *out = Rop::Black;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool needsSource(Rop r) {
+    return r == Rop::Copy || r == Rop::Paint || r == Rop::And;
+}
+
+// One row: dst[i] = rop(dst[i], src[i]) for i < n. src is unused by the source-less ops.
+void ropRow(Rop r, uint32_t *dst, const uint32_t *src, int n) {
+    switch (r) {
+    case Rop::Copy:
+        std::memmove(dst, src, size_t(n) * sizeof(uint32_t));
+        break;
+    case Rop::Paint:
+        for (int i = 0; i < n; ++i)
+            dst[i] |= src[i];
+        break;
+    case Rop::And:
+        for (int i = 0; i < n; ++i)
+            dst[i] &= src[i];
+        break;
+    case Rop::Invert:
+        for (int i = 0; i < n; ++i)
+            dst[i] = ~dst[i] & kPixelMask;
+        break;
+    case Rop::White:
+        std::fill(dst, dst + n, kPixelMask);
+        break;
+    case Rop::Black:
+        std::fill(dst, dst + n, 0u);
+        break;
+    }
+}
+
+// Clips [pos, pos+len) to [0, limit); returns the clipped start and shrinks len (may reach 0).
+int64_t clipSpan(int64_t pos, int64_t &len, int64_t limit) {
+    int64_t start = std::max<int64_t>(pos, 0);
+    int64_t end = std::min<int64_t>(pos + len, limit);
+    len = std::max<int64_t>(end - start, 0);
+    return start;
+}
+
+void fillRect(Bitmap &b, Rop r, int64_t x, int64_t y, int64_t w, int64_t h) {
+    x = clipSpan(x, w, b.width);
+    y = clipSpan(y, h, b.height);
+    for (int64_t row = 0; row < h; ++row)
+        ropRow(r, &b.pixels[size_t((y + row) * b.width + x)], nullptr, int(w));
+}
+
+// One axis of a stretch, clipped to both surfaces: destination pixel dstStart + i takes the
+// source pixels lo[i] .. hi[i] (inclusive). Empty when nothing of the rectangle remains.
+struct AxisMap {
+    int64_t dstStart = 0;
+    std::vector<int> lo;
+    std::vector<int> hi;
+    int widest = 0; // the most source pixels any destination pixel combines
+};
+
+// Destination pixel k of the rectangle takes source pixels floor(k*sn/dn) ..
+// floor((k+1)*sn/dn)-1, at least one, so shrinking combines whole runs and enlarging
+// replicates. Pixels whose run lies wholly outside the source are left out; as the runs
+// advance with k, those that remain are one contiguous stretch.
+AxisMap mapAxis(int64_t dpos, int64_t dn, int64_t dlimit, int64_t spos, int64_t sn,
+                int64_t slimit) {
+    AxisMap m;
+    int64_t len = dn;
+    int64_t start = clipSpan(dpos, len, dlimit);
+    for (int64_t i = 0; i < len; ++i) {
+        int64_t k = start + i - dpos;
+        int64_t first = k * sn / dn;
+        int64_t end = std::max(first + 1, (k + 1) * sn / dn);
+        int64_t s0 = std::max<int64_t>(spos + first, 0);
+        int64_t s1 = std::min<int64_t>(spos + end, slimit);
+        if (s1 <= s0) {
+            if (!m.lo.empty()) break; // past the source's far edge
+            continue;                 // not yet reached its near edge
+        }
+        if (m.lo.empty()) m.dstStart = start + i;
+        m.lo.push_back(int(s0));
+        m.hi.push_back(int(s1 - 1));
+        m.widest = std::max(m.widest, int(s1 - s0));
+    }
+    return m;
+}
+
+// --- Lines and text -----------------------------------------------------------------------
+
+void plot(Bitmap &b, int64_t x, int64_t y, uint32_t pixel) {
+    if (x >= 0 && y >= 0 && x < b.width && y < b.height) b.pixels[size_t(y * b.width + x)] = pixel;
+}
+
+// Draws from (x0,y0) toward (x1,y1), the end point left out. Each point is found from its
+// step number, so only the steps whose major coordinate lies on the bitmap are visited.
+void drawLine(Bitmap &b, int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t pixel) {
+    int64_t dx = x1 - x0, dy = y1 - y0;
+    int64_t ax = dx < 0 ? -dx : dx, ay = dy < 0 ? -dy : dy;
+    int64_t sx = dx < 0 ? -1 : 1, sy = dy < 0 ? -1 : 1;
+    bool xMajor = ax >= ay;
+    int64_t n = xMajor ? ax : ay; // steps; step n is the end point
+    int64_t m = xMajor ? ay : ax; // minor-axis travel
+    int64_t major0 = xMajor ? x0 : y0;
+    int64_t smaj = xMajor ? sx : sy;
+    int64_t limit = xMajor ? b.width : b.height;
+    // Steps k with 0 <= major0 + smaj*k < limit.
+    int64_t kLo = 0, kHi = n - 1;
+    if (smaj > 0) {
+        kLo = std::max(kLo, -major0);
+        kHi = std::min(kHi, limit - 1 - major0);
+    } else {
+        kLo = std::max(kLo, major0 - (limit - 1));
+        kHi = std::min(kHi, major0);
+    }
+    for (int64_t k = kLo; k <= kHi; ++k) {
+        // Rounds to nearest, as Bresenham; 128 bits as far-off coordinates overflow 64.
+        int64_t minorStep = int64_t((__int128{2} * k * m + n) / (__int128{2} * n));
+        if (xMajor)
+            plot(b, x0 + sx * k, y0 + sy * minorStep, pixel);
+        else
+            plot(b, x0 + sx * minorStep, y0 + sy * k, pixel);
+    }
+}
+
+} // namespace
+
+// --- Objects ------------------------------------------------------------------------------
+
+HDC CreateCompatibleDC(HDC dc) {
+    if (dc && !find<DeviceContext>(dc)) return nullptr;
+    return reinterpret_cast<HDC>(newDC(0));
+}
+
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
+    if (dc && !find<DeviceContext>(dc)) return nullptr;
+    return reinterpret_cast<HBITMAP>(newBitmap(width, height));
+}
+
+HPEN CreatePen(int style, int width, COLORREF color) {
+    // Only one-pixel solid pens are drawn; a wider width still draws one pixel.
+    if (style != PS_SOLID || width < 0) return nullptr;
+    Pen p;
+    p.pixel = toPixel(color & kPixelMask);
+    return reinterpret_cast<HPEN>(addObject(Object{p}));
+}
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
+    DeviceContext *d = find<DeviceContext>(dc);
+    if (!d) return nullptr;
+    uintptr_t h = key(obj);
+    if (Bitmap *b = find<Bitmap>(h)) {
+        uintptr_t previous = d->bitmap;
+        if (previous == h) return obj;
+        bool stock = isStock(h);
+        if (!stock && b->selectedIn) return nullptr; // already in another DC
+        if (Bitmap *old = find<Bitmap>(previous)) old->selectedIn = 0;
+        if (!stock) b->selectedIn = key(dc);
+        d->bitmap = h;
+        return reinterpret_cast<HGDIOBJ>(previous);
+    }
+    if (Pen *p = find<Pen>(h)) {
+        uintptr_t previous = d->pen;
+        if (Pen *old = find<Pen>(previous)) --old->selectCount;
+        ++p->selectCount;
+        d->pen = h;
+        return reinterpret_cast<HGDIOBJ>(previous);
+    }
+    return nullptr;
+}
+
+BOOL DeleteDC(HDC dc) {
+    DeviceContext *d = find<DeviceContext>(dc);
+    if (!d) return FALSE;
+    if (Bitmap *b = find<Bitmap>(d->bitmap)) b->selectedIn = 0;
+    if (Pen *p = find<Pen>(d->pen)) --p->selectCount;
+    table().objects.erase(key(dc));
+    --table().live;
+    return TRUE;
+}
+
+BOOL DeleteObject(HGDIOBJ obj) {
+    uintptr_t h = key(obj);
+    auto &objects = table().objects;
+    auto it = objects.find(h);
+    if (it == objects.end() || std::holds_alternative<DeviceContext>(it->second.body)) return FALSE;
+    if (it->second.stock) return TRUE; // deleting a stock object is allowed and does nothing
+    // An object still selected into a DC stays, as on Windows: the DC would be left dangling.
+    if (const Bitmap *b = std::get_if<Bitmap>(&it->second.body); b && b->selectedIn) return FALSE;
+    if (const Pen *p = std::get_if<Pen>(&it->second.body); p && p->selectCount > 0) return FALSE;
+    objects.erase(it);
+    --table().live;
+    return TRUE;
+}
+
+// --- Pixels and blits ---------------------------------------------------------------------
+
+BOOL SetPixelV(HDC dc, int x, int y, COLORREF color) {
+    Bitmap *b = surfaceOf(dc);
+    if (!b || x < 0 || y < 0 || x >= b->width || y >= b->height) return FALSE;
+    b->pixels[size_t(y) * size_t(b->width) + size_t(x)] = toPixel(color & kPixelMask);
+    return TRUE;
+}
+
+COLORREF GetPixel(HDC dc, int x, int y) {
+    Bitmap *b = surfaceOf(dc);
+    if (!b || x < 0 || y < 0 || x >= b->width || y >= b->height) return CLR_INVALID;
+    return toColorRef(b->pixels[size_t(y) * size_t(b->width) + size_t(x)]);
+}
+
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, DWORD rop) {
+    return StretchBlt(dst, x, y, width, height, src, xSrc, ySrc, width, height, rop);
+}
+
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc,
+                int srcWidth, int srcHeight, DWORD rop) {
+    Rop r;
+    if (!decodeRop(rop, &r)) return FALSE;
+    Bitmap *db = surfaceOf(dst);
+    if (!db || width < 0 || height < 0) return FALSE;
+    if (!needsSource(r)) {
+        fillRect(*db, r, x, y, width, height);
+        return TRUE;
+    }
+    Bitmap *sb = surfaceOf(src);
+    if (!sb || srcWidth < 0 || srcHeight < 0) return FALSE;
+    if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0) return TRUE;
+
+    if (width == srcWidth && height == srcHeight) {
+        // Same size: clip the rectangle against both surfaces and run whole rows.
+        int64_t x0 = x, y0 = y, xs = xSrc, ys = ySrc, w = width, h = height;
+        int64_t left = std::max({int64_t{0}, -x0, -xs});
+        int64_t top = std::max({int64_t{0}, -y0, -ys});
+        int64_t right = std::min({w, db->width - x0, sb->width - xs});
+        int64_t bottom = std::min({h, db->height - y0, sb->height - ys});
+        if (right <= left || bottom <= top) return TRUE;
+        int n = int(right - left);
+        // Within one bitmap, rows are taken in the order that reads each before it is written.
+        bool sameBitmap = db == sb;
+        bool upward = sameBitmap && y0 > ys;
+        std::vector<uint32_t> tmp;
+        if (sameBitmap) tmp.resize(size_t(n));
+        for (int64_t i = 0; i < bottom - top; ++i) {
+            int64_t row = upward ? bottom - 1 - i : top + i;
+            uint32_t *d = &db->pixels[size_t((y0 + row) * db->width + x0 + left)];
+            const uint32_t *s = &sb->pixels[size_t((ys + row) * sb->width + xs + left)];
+            if (sameBitmap) {
+                std::memcpy(tmp.data(), s, size_t(n) * sizeof(uint32_t));
+                s = tmp.data();
+            }
+            ropRow(r, d, s, n);
+        }
+        return TRUE;
+    }
+
+    // Stretching in BLACKONWHITE mode: each destination pixel is the AND of the source block
+    // that maps to it, then the raster operation merges it into the destination.
+    Bitmap copy; // stretching within one bitmap reads from a snapshot of it
+    if (db == sb) {
+        copy = *sb;
+        sb = &copy;
+    }
+    AxisMap cols = mapAxis(x, width, db->width, xSrc, srcWidth, sb->width);
+    AxisMap rows = mapAxis(y, height, db->height, ySrc, srcHeight, sb->height);
+    if (cols.lo.empty() || rows.lo.empty()) return TRUE;
+    const int sx0 = cols.lo.front(), sx1 = cols.hi.back(); // source columns used
+    const size_t n = cols.lo.size();
+    std::vector<uint32_t> andedRow(size_t(sx1 - sx0 + 1));
+    std::vector<uint32_t> sampled(n);
+    // Column indices relative to sx0; the common case combines at most two source columns,
+    // so each destination pixel reads two words (the same one twice for a run of one).
+    std::vector<uint32_t> a(n), b(n);
+    for (size_t i = 0; i < n; ++i) {
+        a[i] = uint32_t(cols.lo[i] - sx0);
+        b[i] = cols.widest <= 2 ? uint32_t(cols.hi[i] - sx0) : a[i];
+    }
+    for (size_t j = 0; j < rows.lo.size(); ++j) {
+        const uint32_t *srow = &sb->pixels[size_t(rows.lo[j]) * size_t(sb->width)] + sx0;
+        const uint32_t *line = srow; // the source row, or the AND of several
+        if (rows.hi[j] > rows.lo[j]) {
+            std::memcpy(andedRow.data(), srow, andedRow.size() * sizeof(uint32_t));
+            for (int k = rows.lo[j] + 1; k <= rows.hi[j]; ++k) {
+                const uint32_t *more = &sb->pixels[size_t(k) * size_t(sb->width)] + sx0;
+                for (size_t i = 0; i < andedRow.size(); ++i)
+                    andedRow[i] &= more[i];
+            }
+            line = andedRow.data();
+        }
+        uint32_t *drow = &db->pixels[size_t(rows.dstStart + int64_t(j)) * size_t(db->width)];
+        drow += cols.dstStart;
+        if (cols.widest <= 2) {
+            const uint32_t *__restrict pa = a.data();
+            const uint32_t *__restrict pb = b.data();
+            uint32_t *__restrict out = sampled.data();
+            for (size_t i = 0; i < n; ++i)
+                out[i] = line[pa[i]] & line[pb[i]];
+        } else {
+            for (size_t i = 0; i < n; ++i) {
+                uint32_t v = line[a[i]];
+                for (int k = cols.lo[i] + 1; k <= cols.hi[i]; ++k)
+                    v &= line[k - sx0];
+                sampled[i] = v;
+            }
+        }
+        ropRow(r, drow, sampled.data(), int(n));
+    }
+    return TRUE;
+}
+
+// --- Lines --------------------------------------------------------------------------------
+
+BOOL MoveToEx(HDC dc, int x, int y, POINT *previous) {
+    DeviceContext *d = find<DeviceContext>(dc);
+    if (!d) return FALSE;
+    if (previous) {
+        previous->x = LONG(d->curX);
+        previous->y = LONG(d->curY);
+    }
+    d->curX = x;
+    d->curY = y;
+    return TRUE;
+}
+
+BOOL LineTo(HDC dc, int x, int y) {
+    DeviceContext *d = nullptr;
+    Bitmap *b = surfaceOf(dc, &d);
+    if (!b) return FALSE;
+    const Pen *p = find<Pen>(d->pen);
+    drawLine(*b, d->curX, d->curY, x, y, p ? p->pixel : 0);
+    d->curX = x;
+    d->curY = y;
+    return TRUE;
+}
+
+// --- Text ---------------------------------------------------------------------------------
+
+int SetBkMode(HDC dc, int mode) {
+    DeviceContext *d = find<DeviceContext>(dc);
+    if (!d || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
+    int previous = d->bkMode;
+    d->bkMode = mode;
+    return previous;
+}
+
+COLORREF SetTextColor(HDC dc, COLORREF color) {
+    DeviceContext *d = find<DeviceContext>(dc);
+    if (!d) return CLR_INVALID;
+    COLORREF previous = d->textColor;
+    d->textColor = color & kPixelMask;
+    return previous;
+}
+
+int SetTextCharacterExtra(HDC dc, int extra) {
+    DeviceContext *d = find<DeviceContext>(dc);
+    if (!d) return int(0x80000000u);
+    int previous = d->charExtra;
+    d->charExtra = extra;
+    return previous;
+}
+
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
+    DeviceContext *d = nullptr;
+    Bitmap *b = surfaceOf(dc, &d);
+    if (!b || length < 0 || (length > 0 && !text)) return FALSE;
+    const uint32_t fg = toPixel(d->textColor);
+    const uint32_t bg = toPixel(d->bkColor);
+    const bool opaque = d->bkMode == OPAQUE;
+    const int64_t advance = int64_t{kFontCellWidth} + d->charExtra;
+    for (int i = 0; i < length; ++i) {
+        int64_t cx = int64_t{x} + advance * i;
+        if (advance > 0 && cx >= b->width) break; // the rest lies right of the bitmap
+        const uint8_t *glyph = kFontGlyphs[static_cast<unsigned char>(text[i])];
+        for (int row = 0; row < kFontCellHeight; ++row) {
+            int64_t py = int64_t{y} + row;
+            if (py < 0 || py >= b->height) continue;
+            uint32_t *line = &b->pixels[size_t(py) * size_t(b->width)];
+            // The opaque background spans the whole advance, extra spacing included.
+            int64_t cellWidth = opaque ? std::max<int64_t>(advance, kFontCellWidth) : 0;
+            for (int64_t col = 0; col < cellWidth; ++col) {
+                int64_t px = cx + col;
+                if (px >= 0 && px < b->width) line[px] = bg;
+            }
+            for (int col = 0; col < kFontCellWidth; ++col) {
+                int64_t px = cx + col;
+                if ((glyph[row] & (0x80 >> col)) && px >= 0 && px < b->width) line[px] = fg;
+            }
+        }
+    }
+    return TRUE;
+}
+
+// --- Backend contract ---------------------------------------------------------------------
+
+HBITMAP gdiCreateBitmap(int width, int height) {
+    return reinterpret_cast<HBITMAP>(newBitmap(width, height));
+}
+
+bool gdiBitmapPixels(HBITMAP bitmap, PixelBuffer *out) {
+    Bitmap *b = find<Bitmap>(bitmap);
+    if (!b || !out) return false;
+    *out = PixelBuffer{b->width, b->height, b->pixels.data()};
+    return true;
+}
+
+bool gdiDCPixels(HDC dc, PixelBuffer *out) {
+    Bitmap *b = surfaceOf(dc);
+    if (!b || !out) return false;
+    *out = PixelBuffer{b->width, b->height, b->pixels.data()};
+    return true;
+}
+
+HDC gdiCreateDCForBitmap(HBITMAP bitmap) {
+    Bitmap *b = find<Bitmap>(bitmap);
+    if (!b || b->selectedIn || isStock(key(bitmap))) return nullptr;
+    return reinterpret_cast<HDC>(newDC(key(bitmap)));
+}
+
+int gdiLiveObjectCount() {
+    return table().live;
+}

@@ -57,9 +57,10 @@ struct Table {
     uintptr_t stockPen = 0;
 };
 
+// Never destroyed, so DCs released from other static destructors at exit still find it.
 Table &table() {
-    static Table t;
-    return t;
+    static Table *t = new Table;
+    return *t;
 }
 
 uintptr_t addObject(Object obj) {
@@ -301,24 +302,31 @@ void drawLine(Bitmap &b, int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_
 
 // --- Objects ------------------------------------------------------------------------------
 
+// A new memory DC with the 1x1 stock bitmap and the black pen selected; `dc` is null (the
+// screen) or a live DC. Null on a bogus `dc`.
 HDC CreateCompatibleDC(HDC dc) {
     if (dc && !find<DeviceContext>(dc)) return nullptr;
     return reinterpret_cast<HDC>(newDC(0));
 }
 
+// A 32-bit bitmap of width x height pixels (1..32767 each), cleared to black; null on a bad
+// size or a bogus `dc`. Every DC here is 32-bit, so the DC does not change the format.
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
     if (dc && !find<DeviceContext>(dc)) return nullptr;
     return reinterpret_cast<HBITMAP>(newBitmap(width, height));
 }
 
+// A solid pen of colour 0x00BBGGRR. Widths 0 and 1 mean one pixel; a wider pen still draws
+// one pixel. Null for any style but PS_SOLID or a negative width.
 HPEN CreatePen(int style, int width, COLORREF color) {
-    // Only one-pixel solid pens are drawn; a wider width still draws one pixel.
     if (style != PS_SOLID || width < 0) return nullptr;
     Pen p;
     p.pixel = toPixel(color & kPixelMask);
     return reinterpret_cast<HPEN>(addObject(Object{p}));
 }
 
+// Selects a bitmap or a pen; returns the object of that kind it replaces, null on failure
+// (bogus handles, a DC as object, a bitmap already selected into another DC).
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
     DeviceContext *d = find<DeviceContext>(dc);
     if (!d) return nullptr;
@@ -343,6 +351,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
     return nullptr;
 }
 
+// Deletes a DC; its bitmap and pen stay alive and become free to delete.
 BOOL DeleteDC(HDC dc) {
     DeviceContext *d = find<DeviceContext>(dc);
     if (!d) return FALSE;
@@ -353,6 +362,7 @@ BOOL DeleteDC(HDC dc) {
     return TRUE;
 }
 
+// Deletes a bitmap or pen; FALSE for bogus handles, DCs and objects still selected somewhere.
 BOOL DeleteObject(HGDIOBJ obj) {
     uintptr_t h = key(obj);
     auto &objects = table().objects;
@@ -369,6 +379,7 @@ BOOL DeleteObject(HGDIOBJ obj) {
 
 // --- Pixels and blits ---------------------------------------------------------------------
 
+// Sets pixel (x, y) to colour 0x00BBGGRR; FALSE outside the selected bitmap.
 BOOL SetPixelV(HDC dc, int x, int y, COLORREF color) {
     Bitmap *b = surfaceOf(dc);
     if (!b || x < 0 || y < 0 || x >= b->width || y >= b->height) return FALSE;
@@ -376,16 +387,23 @@ BOOL SetPixelV(HDC dc, int x, int y, COLORREF color) {
     return TRUE;
 }
 
+// The colour 0x00BBGGRR of pixel (x, y), or CLR_INVALID outside the bitmap or on a bad DC.
 COLORREF GetPixel(HDC dc, int x, int y) {
     Bitmap *b = surfaceOf(dc);
     if (!b || x < 0 || y < 0 || x >= b->width || y >= b->height) return CLR_INVALID;
     return toColorRef(b->pixels[size_t(y) * size_t(b->width) + size_t(x)]);
 }
 
+// Combines a width x height block of `src` at (xSrc, ySrc) into `dst` at (x, y) with SRCCOPY,
+// SRCPAINT, SRCAND, DSTINVERT, WHITENESS or BLACKNESS (the last three ignore `src`, which may
+// be null), clipped to both bitmaps. FALSE for other rops, bad handles or negative sizes.
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, DWORD rop) {
     return StretchBlt(dst, x, y, width, height, src, xSrc, ySrc, width, height, rop);
 }
 
+// BitBlt with scaling, in the BLACKONWHITE mode: a shrunk block is the AND of its source
+// pixels, an enlarged one repeats the nearest; the rop merges the result. Negative sizes are
+// refused (no mirroring).
 BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc, int ySrc,
                 int srcWidth, int srcHeight, DWORD rop) {
     Rop r;
@@ -483,6 +501,7 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc,
 
 // --- Lines --------------------------------------------------------------------------------
 
+// Sets the current position in pixels; the old one goes to `previous` when it is given.
 BOOL MoveToEx(HDC dc, int x, int y, POINT *previous) {
     DeviceContext *d = find<DeviceContext>(dc);
     if (!d) return FALSE;
@@ -495,6 +514,8 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT *previous) {
     return TRUE;
 }
 
+// Draws with the selected pen from the current position to (x, y), the end point left out
+// as on Windows, and moves the current position there.
 BOOL LineTo(HDC dc, int x, int y) {
     DeviceContext *d = nullptr;
     Bitmap *b = surfaceOf(dc, &d);
@@ -508,6 +529,8 @@ BOOL LineTo(HDC dc, int x, int y) {
 
 // --- Text ---------------------------------------------------------------------------------
 
+// TRANSPARENT or OPAQUE (the default, a white cell behind each glyph); returns the old mode,
+// 0 on failure.
 int SetBkMode(HDC dc, int mode) {
     DeviceContext *d = find<DeviceContext>(dc);
     if (!d || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
@@ -516,6 +539,7 @@ int SetBkMode(HDC dc, int mode) {
     return previous;
 }
 
+// The glyph colour 0x00BBGGRR (default black); returns the old one, CLR_INVALID on failure.
 COLORREF SetTextColor(HDC dc, COLORREF color) {
     DeviceContext *d = find<DeviceContext>(dc);
     if (!d) return CLR_INVALID;
@@ -524,6 +548,7 @@ COLORREF SetTextColor(HDC dc, COLORREF color) {
     return previous;
 }
 
+// Pixels added after each character; returns the old value, 0x80000000 on failure.
 int SetTextCharacterExtra(HDC dc, int extra) {
     DeviceContext *d = find<DeviceContext>(dc);
     if (!d) return int(0x80000000u);
@@ -532,6 +557,8 @@ int SetTextCharacterExtra(HDC dc, int extra) {
     return previous;
 }
 
+// Draws `length` Latin-1 bytes in the built-in 8x13 fixed font, (x, y) being the top left of
+// the first cell; each cell advances 8 + the character extra pixels.
 BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
     DeviceContext *d = nullptr;
     Bitmap *b = surfaceOf(dc, &d);

@@ -1,0 +1,302 @@
+// Tests of the window layer's X11 backend, each process under an Xvfb server of its own.
+//
+// A second Xlib connection opened by the test plays the other process: the host's preview
+// window, another saver's window, the user's mouse.
+#include "shell/platform/window.h"
+
+// Before Xlib, whose macros (None, Bool) clash with names inside GoogleTest.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr UINT kGuardTimer = 9; // ends a wait that should have ended otherwise
+
+LRESULT CALLBACK quietProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+class X11 : public ::testing::Test {
+  protected:
+    // Starts `Xvfb -displayfd`, which picks a free display number and writes it once ready.
+    static void SetUpTestSuite() {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        server = fork();
+        if (server == 0) {
+            close(fds[0]);
+            std::string fd = std::to_string(fds[1]);
+            int quiet = open("/dev/null", O_WRONLY);
+            if (quiet >= 0) dup2(quiet, 2);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+                   "-nolisten", "tcp", "-noreset", static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        pollfd p = {fds[0], POLLIN, 0};
+        char c;
+        while (server > 0 && poll(&p, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        if (!number.empty()) displayName = ":" + number;
+    }
+
+    static void TearDownTestSuite() {
+        if (server > 0) {
+            kill(server, SIGTERM);
+            waitpid(server, nullptr, 0);
+        }
+        server = -1;
+    }
+
+    void SetUp() override {
+        if (displayName.empty()) GTEST_SKIP() << "Xvfb is not available";
+        platformSetInstallSignalHandlers(false);
+        ASSERT_TRUE(platformInitX11(displayName.c_str()));
+        other = XOpenDisplay(displayName.c_str());
+        ASSERT_NE(other, nullptr);
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = quietProc;
+        wc.lpszClassName = "TELVOR";
+        ASSERT_NE(RegisterClassA(&wc), 0);
+    }
+
+    void TearDown() override {
+        platformShutdown(); // before the server goes
+        platformSetInstallSignalHandlers(true);
+        if (other) XCloseDisplay(other);
+        other = nullptr;
+    }
+
+    HWND fullScreen() {
+        RECT r;
+        GetClientRect(GetDesktopWindow(), &r);
+        HWND w = CreateWindowExA(WS_EX_TOPMOST, "TELVOR", "TELVOR", WS_POPUP, 0, 0, r.right,
+                                 r.bottom, nullptr, nullptr, nullptr, nullptr);
+        SetCursor(nullptr);
+        ShowWindow(w, SW_SHOW);
+        return w;
+    }
+
+    // The next message that is not the guard timer's; the guard's own when nothing else came.
+    MSG nextMessage(HWND owner, UINT wanted) {
+        SetTimer(owner, kGuardTimer, 5000, nullptr);
+        MSG msg = {};
+        while (GetMessageA(&msg, nullptr, 0, 0)) {
+            if (msg.message == wanted || (msg.message == WM_TIMER && msg.wParam == kGuardTimer))
+                break;
+        }
+        KillTimer(owner, kGuardTimer);
+        return msg;
+    }
+
+    static uintptr_t xid(HWND w) { return reinterpret_cast<uintptr_t>(w); }
+
+    static inline pid_t server = -1;
+    static inline std::string displayName;
+    Display *other = nullptr;
+};
+
+} // namespace
+
+TEST_F(X11, FullScreenWindowCoversTheRootOnTopWithoutDeactivating) {
+    HWND w = fullScreen();
+    ASSERT_NE(w, nullptr);
+    XWindowAttributes a;
+    ASSERT_TRUE(XGetWindowAttributes(other, xid(w), &a));
+    EXPECT_EQ(a.x, 0);
+    EXPECT_EQ(a.y, 0);
+    EXPECT_EQ(a.width, 1024);
+    EXPECT_EQ(a.height, 768);
+    EXPECT_TRUE(a.override_redirect);
+    EXPECT_EQ(a.map_state, IsViewable);
+    Window root, parent, *children;
+    unsigned count;
+    ASSERT_TRUE(XQueryTree(other, DefaultRootWindow(other), &root, &parent, &children, &count));
+    ASSERT_GT(count, 0u);
+    EXPECT_EQ(children[count - 1], xid(w)) << "not raised to the top";
+    XFree(children);
+    XClassHint hint;
+    ASSERT_TRUE(XGetClassHint(other, xid(w), &hint));
+    EXPECT_STREQ(hint.res_class, "TELVOR");
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+
+    // The first message after start is the timer, with no deactivation or input before it.
+    SetTimer(w, 1, 50, nullptr);
+    MSG msg;
+    ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER)) << "spurious message at start";
+
+    // Another client taking the focus deactivates the saver.
+    Window theirs = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 10, 10, 0, 0, 0);
+    XMapRaised(other, theirs);
+    XSync(other, False);
+    XSetInputFocus(other, theirs, RevertToParent, CurrentTime);
+    XSync(other, False);
+    msg = nextMessage(w, WM_ACTIVATE);
+    ASSERT_EQ(msg.message, static_cast<UINT>(WM_ACTIVATE));
+    EXPECT_EQ(msg.wParam, static_cast<WPARAM>(WA_INACTIVE));
+}
+
+TEST_F(X11, MouseMotionOfFivePixelsGivesMouseMoveAtTheCursor) {
+    Window root = DefaultRootWindow(other);
+    XWarpPointer(other, None, root, 0, 0, 0, 0, 100, 100);
+    XSync(other, False);
+    HWND w = fullScreen();
+    POINT start;
+    ASSERT_TRUE(GetCursorPos(&start));
+    EXPECT_EQ(start.x, 100);
+    EXPECT_EQ(start.y, 100);
+    XWarpPointer(other, None, root, 0, 0, 0, 0, 105, 100);
+    XSync(other, False);
+    MSG msg = nextMessage(w, WM_MOUSEMOVE);
+    ASSERT_EQ(msg.message, static_cast<UINT>(WM_MOUSEMOVE));
+    EXPECT_EQ(msg.hwnd, w);
+    EXPECT_EQ(msg.wParam, 0u) << "no button or modifier is held";
+    EXPECT_EQ(LOWORD(msg.lParam), 105);
+    EXPECT_EQ(HIWORD(msg.lParam), 100);
+    POINT now;
+    ASSERT_TRUE(GetCursorPos(&now));
+    EXPECT_EQ(now.x, 105);
+    EXPECT_EQ(now.y, 100);
+}
+
+TEST_F(X11, KeysAndButtonsFromXTestBecomeMessages) {
+    if (system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    HWND w = fullScreen();
+    std::string prefix = "DISPLAY=" + displayName + " xdotool ";
+    ASSERT_EQ(system((prefix + "key a").c_str()), 0);
+    MSG msg = nextMessage(w, WM_KEYDOWN);
+    ASSERT_EQ(msg.message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(msg.wParam, static_cast<WPARAM>('A'));
+    ASSERT_EQ(system((prefix + "click 3").c_str()), 0);
+    msg = nextMessage(w, WM_RBUTTONDOWN);
+    ASSERT_EQ(msg.message, static_cast<UINT>(WM_RBUTTONDOWN));
+    EXPECT_EQ(msg.wParam, static_cast<WPARAM>(MK_RBUTTON));
+}
+
+TEST_F(X11, ForeignWindowIsPaintedAndItsDestructionEndsTheLoop) {
+    Window host = XCreateSimpleWindow(other, DefaultRootWindow(other), 10, 10, 200, 100, 0, 0, 0);
+    XMapWindow(other, host);
+    XSync(other, False);
+    HWND preview = reinterpret_cast<HWND>(uintptr_t{host});
+    ASSERT_TRUE(IsWindow(preview));
+    RECT r;
+    ASSERT_TRUE(GetClientRect(preview, &r));
+    EXPECT_EQ(r.right, 200);
+    EXPECT_EQ(r.bottom, 100);
+
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(preview, &ps);
+    PixelBuffer px;
+    ASSERT_TRUE(gdiDCPixels(dc, &px));
+    for (int i = 0; i < px.width * px.height; ++i)
+        px.pixels[i] = 0x00FF8000;
+    EndPaint(preview, &ps);
+    ASSERT_TRUE(IsWindow(preview)); // a round trip: the image has reached the server
+    XImage *image = XGetImage(other, host, 0, 0, 200, 100, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(XGetPixel(image, 5, 5) & 0xFFFFFF, 0xFF8000u);
+    EXPECT_EQ(XGetPixel(image, 199, 99) & 0xFFFFFF, 0xFF8000u);
+    XDestroyImage(image);
+
+    // The saver's own window owns the timer; the loop runs as the saver's does.
+    HWND owner = CreateWindowExA(WS_EX_TOPMOST, "TELVOR", "TELVOR", WS_POPUP, 0, 0, 200, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SetTimer(owner, kGuardTimer, 5000, nullptr);
+    XDestroyWindow(other, host);
+    XSync(other, False);
+    MSG msg;
+    bool ended = false;
+    while (GetMessageA(&msg, nullptr, 0, 0)) {
+        if (!IsWindow(preview)) {
+            ended = true;
+            break;
+        }
+        if (msg.message == WM_TIMER) break;
+    }
+    EXPECT_TRUE(ended) << "the loop did not see the window go";
+    EXPECT_NE(msg.message, static_cast<UINT>(WM_TIMER)) << "woken only by the guard timer";
+    EXPECT_FALSE(IsWindow(preview));
+}
+
+TEST_F(X11, BogusHandlesAreNotWindows) {
+    for (uintptr_t bogus : {uintptr_t{1}, uintptr_t{0x1FFFFFFF}, uintptr_t{0xdeadbeef}})
+        EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(bogus))) << "handle " << bogus;
+    EXPECT_FALSE(PostMessageA(reinterpret_cast<HWND>(uintptr_t{0x1FFFFFFF}), WM_COMMAND, 0, 0));
+    PAINTSTRUCT ps;
+    EXPECT_EQ(BeginPaint(reinterpret_cast<HWND>(uintptr_t{0x1FFFFFFF}), &ps), nullptr);
+    RECT r;
+    ASSERT_TRUE(GetClientRect(GetDesktopWindow(), &r));
+    EXPECT_EQ(r.right, 1024);
+    EXPECT_EQ(r.bottom, 768);
+}
+
+TEST_F(X11, WindowOfAnotherProcessIsFoundAndMessagesCrossBothWays) {
+    Window theirs = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 10, 10, 0, 0, 0);
+    XClassHint hint;
+    hint.res_name = const_cast<char *>("telvor");
+    hint.res_class = const_cast<char *>("TELVOR");
+    XSetClassHint(other, theirs, &hint);
+    XSync(other, False);
+    HWND found = FindWindowA("TELVOR", nullptr);
+    ASSERT_EQ(xid(found), theirs);
+    EXPECT_EQ(FindWindowA("NOSUCH", nullptr), nullptr);
+
+    // Ours to theirs: the configuring instance tells a running saver to reload.
+    ASSERT_TRUE(PostMessageA(found, WM_COMMAND, 0, 0));
+    XEvent e;
+    bool got = false;
+    for (int i = 0; i < 500 && !got; ++i) {
+        got = XCheckTypedWindowEvent(other, theirs, ClientMessage, &e);
+        if (!got) usleep(10000);
+    }
+    ASSERT_TRUE(got);
+    EXPECT_EQ(e.xclient.data.l[0], WM_COMMAND);
+
+    // Theirs to ours.
+    HWND ours = CreateWindowExA(WS_EX_TOPMOST, "TELVOR", "TELVOR", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                nullptr, nullptr, nullptr);
+    e.xclient.window = xid(ours);
+    e.xclient.data.l[0] = WM_COMMAND;
+    e.xclient.data.l[1] = 7;
+    e.xclient.data.l[2] = -2;
+    XSendEvent(other, xid(ours), False, NoEventMask, &e);
+    XSync(other, False);
+    MSG msg = nextMessage(ours, WM_COMMAND);
+    ASSERT_EQ(msg.message, static_cast<UINT>(WM_COMMAND));
+    EXPECT_EQ(msg.hwnd, ours);
+    EXPECT_EQ(msg.wParam, 7u);
+    EXPECT_EQ(msg.lParam, -2);
+}
+
+TEST_F(X11, SigtermEndsABlockedGetMessagePromptly) {
+    platformSetInstallSignalHandlers(true);
+    HWND w = CreateWindowExA(WS_EX_TOPMOST, "TELVOR", "TELVOR", WS_POPUP, 0, 0, 10, 10, nullptr,
+                             nullptr, nullptr, nullptr);
+    SetTimer(w, 1, 60000, nullptr);
+    std::thread sender([] {
+        usleep(100000);
+        kill(getpid(), SIGTERM);
+    });
+    MSG msg;
+    BOOL result = GetMessageA(&msg, nullptr, 0, 0);
+    sender.join();
+    EXPECT_FALSE(result);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 0u);
+    EXPECT_LT(platformVirtualClockMs(), 60000u);
+}

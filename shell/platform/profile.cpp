@@ -161,53 +161,6 @@ bool lookUp(const char *section, const char *key, const char *path, std::string 
     return true;
 }
 
-// Copies a list of names, each NUL-terminated, and a final NUL; a list that does not fit is
-// cut and the result is size - 2, as on Windows.
-DWORD copyNameList(const std::vector<std::string> &names, LPSTR buffer, DWORD size) {
-    std::string list;
-    for (const std::string &n : names) {
-        list += n;
-        list += '\0';
-    }
-    if (list.size() + 1 <= size) {
-        memcpy(buffer, list.data(), list.size());
-        buffer[list.size()] = '\0';
-        if (list.empty() && size > 1) buffer[1] = '\0';
-        return static_cast<DWORD>(list.size());
-    }
-    if (size < 2) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    memcpy(buffer, list.data(), size - 2);
-    buffer[size - 2] = '\0';
-    buffer[size - 1] = '\0';
-    return size - 2;
-}
-
-DWORD listNames(LPCSTR section, LPSTR buffer, DWORD size, LPCSTR path) {
-    std::vector<std::string> names;
-    std::string content;
-    if (path && readWholeFile(path, content) == ReadResult::Ok) {
-        std::vector<RawLine> lines = splitLines(content);
-        if (!section) {
-            for (const RawLine &l : lines) {
-                ParsedLine p = parseLine(l.text);
-                if (p.kind == LineKind::Section)
-                    names.emplace_back(p.name.substr(0, p.name.find('\0')));
-            }
-        } else if (size_t header = findSection(lines, trim(section)); header != npos) {
-            size_t end = sectionEnd(lines, header);
-            for (size_t i = header + 1; i < end; ++i) {
-                ParsedLine p = parseLine(lines[i].text);
-                if (p.kind == LineKind::Entry)
-                    names.emplace_back(p.name.substr(0, p.name.find('\0')));
-            }
-        }
-    }
-    return copyNameList(names, buffer, size);
-}
-
 bool writeAll(int fd, const std::string &data) {
     size_t done = 0;
     while (done < data.size()) {
@@ -267,7 +220,12 @@ std::string_view oneLine(const char *s) {
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
                                DWORD size, LPCSTR path) {
     if (!buffer || size == 0) return 0;
-    if (!section || !key) return listNames(section, buffer, size, path);
+    // Listing the sections or keys (a null section or key) is not needed here: an empty list.
+    if (!section || !key) {
+        buffer[0] = '\0';
+        if (size > 1) buffer[1] = '\0';
+        return 0;
+    }
     std::string value;
     if (!lookUp(section, key, path, value)) {
         // The default is given back with its trailing blanks removed, as Windows does.

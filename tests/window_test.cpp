@@ -4,63 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <set>
 #include <utility>
 #include <vector>
-
-#ifdef WINDOW_TEST_GDI_STUB
-// A tiny stand-in for the portable GDI while it is not part of the platform library: just the
-// bitmaps and DCs that the window layer asks for.
-namespace {
-struct StubBitmap {
-    std::vector<uint32_t> pixels;
-    int width;
-    int height;
-};
-struct StubDC {
-    StubBitmap *bitmap;
-};
-std::set<void *> stubBitmaps;
-std::set<void *> stubDCs;
-} // namespace
-
-HBITMAP gdiCreateBitmap(int width, int height) {
-    if (width <= 0 || height <= 0) return nullptr;
-    auto *b =
-        new StubBitmap{std::vector<uint32_t>(static_cast<size_t>(width) * height), width, height};
-    stubBitmaps.insert(b);
-    return reinterpret_cast<HBITMAP>(b);
-}
-bool gdiBitmapPixels(HBITMAP bitmap, PixelBuffer *out) {
-    if (!stubBitmaps.count(bitmap)) return false;
-    auto *b = reinterpret_cast<StubBitmap *>(bitmap);
-    *out = PixelBuffer{b->width, b->height, b->pixels.data()};
-    return true;
-}
-bool gdiDCPixels(HDC dc, PixelBuffer *out) {
-    if (!stubDCs.count(dc)) return false;
-    return gdiBitmapPixels(reinterpret_cast<HBITMAP>(reinterpret_cast<StubDC *>(dc)->bitmap), out);
-}
-HDC gdiCreateDCForBitmap(HBITMAP bitmap) {
-    if (!stubBitmaps.count(bitmap)) return nullptr;
-    auto *dc = new StubDC{reinterpret_cast<StubBitmap *>(bitmap)};
-    stubDCs.insert(dc);
-    return reinterpret_cast<HDC>(dc);
-}
-BOOL DeleteDC(HDC dc) {
-    if (!stubDCs.erase(dc)) return FALSE;
-    delete reinterpret_cast<StubDC *>(dc);
-    return TRUE;
-}
-BOOL DeleteObject(HGDIOBJ object) {
-    if (!stubBitmaps.erase(object)) return FALSE;
-    delete reinterpret_cast<StubBitmap *>(object);
-    return TRUE;
-}
-int gdiLiveObjectCount() {
-    return static_cast<int>(stubBitmaps.size() + stubDCs.size());
-}
-#endif
 
 namespace {
 

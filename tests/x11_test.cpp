@@ -27,39 +27,55 @@ LRESULT CALLBACK quietProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-class X11 : public ::testing::Test {
-  protected:
-    // Starts `Xvfb -displayfd`, which picks a free display number and writes it once ready.
-    static void SetUpTestSuite() {
+// An Xvfb server of this process's own, started with `-displayfd`, which picks a free display
+// number and writes it once the server is ready.
+struct Xvfb {
+    pid_t pid = -1;
+    std::string display; // empty when Xvfb could not be started
+
+    void start(const char *screen) {
         int fds[2];
         if (pipe(fds) != 0) return;
-        server = fork();
-        if (server == 0) {
+        pid = fork();
+        if (pid == 0) {
             close(fds[0]);
             std::string fd = std::to_string(fds[1]);
             int quiet = open("/dev/null", O_WRONLY);
             if (quiet >= 0) dup2(quiet, 2);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-                   "-nolisten", "tcp", "-noreset", static_cast<char *>(nullptr));
+            // -noreset: the server would otherwise reset, refusing connections for a moment,
+            // each time its last client leaves.
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten",
+                   "tcp", "-noreset", static_cast<char *>(nullptr));
             _exit(127);
         }
         close(fds[1]);
         std::string number;
         pollfd p = {fds[0], POLLIN, 0};
         char c;
-        while (server > 0 && poll(&p, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+        while (pid > 0 && poll(&p, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
             number += c;
         close(fds[0]);
-        if (!number.empty()) displayName = ":" + number;
+        if (!number.empty()) display = ":" + number;
     }
 
-    static void TearDownTestSuite() {
-        if (server > 0) {
-            kill(server, SIGTERM);
-            waitpid(server, nullptr, 0);
+    void stop() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
         }
-        server = -1;
+        pid = -1;
+        display.clear();
     }
+};
+
+// Each screen depth has a server of its own, shared by the tests of the suite.
+template <int Depth> class XServerTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        server.start(("1024x768x" + std::to_string(Depth)).c_str());
+        displayName = server.display;
+    }
+    static void TearDownTestSuite() { server.stop(); }
 
     void SetUp() override {
         if (displayName.empty()) GTEST_SKIP() << "Xvfb is not available";
@@ -104,10 +120,13 @@ class X11 : public ::testing::Test {
 
     static uintptr_t xid(HWND w) { return reinterpret_cast<uintptr_t>(w); }
 
-    static inline pid_t server = -1;
+    static inline Xvfb server;
     static inline std::string displayName;
     Display *other = nullptr;
 };
+
+using X11 = XServerTest<24>;
+using X11At16Bits = XServerTest<16>;
 
 } // namespace
 
@@ -133,6 +152,19 @@ TEST_F(X11, FullScreenWindowCoversTheRootOnTopWithoutDeactivating) {
     EXPECT_STREQ(hint.res_class, "TELVOR");
     XFree(hint.res_name);
     XFree(hint.res_class);
+
+    // A paint shows on the window.
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(w, &ps);
+    PixelBuffer px;
+    ASSERT_TRUE(gdiDCPixels(dc, &px));
+    px.pixels[static_cast<size_t>(767) * 1024 + 1023] = 0x00123456;
+    EndPaint(w, &ps);
+    ASSERT_TRUE(IsWindow(GetDesktopWindow())); // a round trip: the image has reached the server
+    XImage *image = XGetImage(other, xid(w), 1023, 767, 1, 1, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(XGetPixel(image, 0, 0) & 0xFFFFFF, 0x123456u);
+    XDestroyImage(image);
 
     // The first message after start is the timer, with no deactivation or input before it.
     SetTimer(w, 1, 50, nullptr);
@@ -299,4 +331,25 @@ TEST_F(X11, SigtermEndsABlockedGetMessagePromptly) {
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(msg.wParam, 0u);
     EXPECT_LT(platformVirtualClockMs(), 60000u);
+}
+
+TEST_F(X11At16Bits, PixelsAreConvertedToTheWindowsVisual) {
+    Window host = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 8, 4, 0, 0, 0);
+    XMapWindow(other, host);
+    XSync(other, False);
+    HWND preview = reinterpret_cast<HWND>(uintptr_t{host});
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(preview, &ps);
+    PixelBuffer px;
+    ASSERT_TRUE(gdiDCPixels(dc, &px));
+    for (int i = 0; i < px.width * px.height; ++i)
+        px.pixels[i] = 0x00FF8000;
+    px.pixels[1] = 0x000000FF;
+    EndPaint(preview, &ps);
+    ASSERT_TRUE(IsWindow(preview)); // a round trip: the image has reached the server
+    XImage *image = XGetImage(other, host, 0, 0, 8, 4, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(XGetPixel(image, 0, 0), 0xFC00u) << "orange in 5-6-5 bits";
+    EXPECT_EQ(XGetPixel(image, 1, 0), 0x001Fu) << "blue in 5-6-5 bits";
+    XDestroyImage(image);
 }

@@ -1,5 +1,9 @@
-// telvor: the command-line tool that answers the engine's questions (sun, moon, month).
+// telvor: the command-line tool that answers the engine's questions and renders the saver's
+// pictures.
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -10,7 +14,10 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "display/display.h"
+#include "shell/platform/window.h"
 #include "tools/queries.h"
+#include "tools/saverrun.h"
 
 namespace {
 
@@ -111,6 +118,130 @@ int runBatch(const Subcommand &sub, const Inputs &defaults, const std::string &p
     return status;
 }
 
+// Options of the two commands that run the saver's animation.
+struct SaverGiven {
+    Given inputs;
+    bool trace = false, preview = false;
+    std::string size, cumulative, out, frames;
+    int every = 1;
+};
+
+void addSaverOptions(CLI::App *app, SaverGiven &g, bool render) {
+    struct Item {
+        const char *flag;
+        const char *name;
+        const char *help;
+    };
+    static const Item items[] = {
+        {"--date", "date", "Start date YYYY-MM-DD, 1901-01-01..2099-12-31 (default: today)"},
+        {"--zone", "zone", "Local time minus UT in minutes, -1440..1440 (default: the local zone)"},
+        {"--height", "height", "Sight height in metres, 0..9999 (default 0)"},
+        {"--probability", "probability", "Visibility probability in percent, 1..99 (default 50)"},
+    };
+    for (const Item &item : items) {
+        std::string name = item.name;
+        app->add_option_function<std::string>(
+               item.flag, [&g, name](const std::string &v) { g.inputs.values[name] = v; },
+               item.help)
+            ->type_name("");
+    }
+    if (!render) {
+        app->add_flag("--json", g.inputs.json, "Print the summary as one JSON object");
+        app->add_flag("--trace", g.trace, "First print one JSON line per tick");
+        return;
+    }
+    app->add_option("--size", g.size,
+                    "Screen size WxH in pixels, 16..8192 each (default 1024x768)");
+    app->add_flag("--preview", g.preview, "Draw as in the preview window: no status line");
+    app->add_option("--cumulative", g.cumulative,
+                    "on: keep earlier zones as faded marks (default); off: only the current one");
+    app->add_option("--out", g.out, "Write the last frame of the lunation to FILE.png");
+    app->add_option("--frames", g.frames, "Write every K-th frame as DIR/frame-NNNNNN.png");
+    app->add_option("--every", g.every, "K for --frames, 1..100000 (default 1)");
+}
+
+std::string applySaverGiven(const SaverGiven &g, SaverRunOptions &o, bool render) {
+    std::string error = applyGiven(g.inputs, o.inputs);
+    if (!error.empty()) return error;
+    o.zoneGiven = g.inputs.values.count("zone") != 0;
+    if (!render) return "";
+    o.width = 1024, o.height = 768;
+    if (!g.size.empty()) {
+        int w = 0, h = 0, used = 0;
+        if (std::sscanf(g.size.c_str(), "%dx%d%n", &w, &h, &used) != 2 ||
+            used != static_cast<int>(g.size.size()) || w < 16 || h < 16 || w > 8192 || h > 8192)
+            return "--size: '" + g.size + "' is not WxH with each from 16 to 8192";
+        o.width = w, o.height = h;
+    }
+    if (g.cumulative == "off")
+        o.cumulative = 0;
+    else if (!g.cumulative.empty() && g.cumulative != "on")
+        return "--cumulative: '" + g.cumulative + "' is not on or off";
+    if (g.every < 1 || g.every > 100000) return "--every: not a count from 1 to 100000";
+    if (g.out.empty() && g.frames.empty()) return "--out FILE.png or --frames DIR is needed";
+    if (!g.frames.empty() && !std::filesystem::is_directory(g.frames))
+        return "--frames: '" + g.frames + "' is not a folder";
+    o.preview = g.preview;
+    return "";
+}
+
+int runLunationCommand(const SaverGiven &g) {
+    SaverRunOptions o;
+    std::string error = applySaverGiven(g, o, false);
+    if (!error.empty()) {
+        std::fprintf(stderr, "telvor lunation: %s\n", error.c_str());
+        return 2;
+    }
+    TickObserver trace;
+    if (g.trace)
+        trace = [](int tick, const PixelBuffer *) { std::puts(traceRecord(tick).json().c_str()); };
+    ResultRecord summary = runLunation(o, trace, error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "telvor lunation: %s\n", error.c_str());
+        return 1;
+    }
+    std::fputs((g.inputs.json || g.trace ? summary.json() + "\n" : summary.text()).c_str(), stdout);
+    return 0;
+}
+
+int runRenderCommand(const SaverGiven &g) {
+    SaverRunOptions o;
+    std::string error = applySaverGiven(g, o, true);
+    if (!error.empty()) {
+        std::fprintf(stderr, "telvor render: %s\n", error.c_str());
+        return 2;
+    }
+    const bool progress = isatty(2);
+    std::string writeError;
+    auto observer = [&](int tick, const PixelBuffer *frame) {
+        if (progress && tick % 20 == 0) {
+            const int done = tick * 40 / 2001;
+            std::fprintf(stderr, "\r[%-40.*s] tick %d", done,
+                         "########################################", tick);
+        }
+        if (!g.frames.empty() && frame && tick % g.every == 0 && writeError.empty()) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/frame-%06d.png", tick);
+            writePng(g.frames + name, *frame, writeError);
+        }
+    };
+    runLunation(o, observer, error);
+    if (progress) std::fputs("\n", stderr);
+    if (error.empty()) error = writeError;
+    if (error.empty() && !g.out.empty()) {
+        PixelBuffer last{};
+        if (!platformWindowPixels(saverMode == FullScreen ? saverWindow : targetWindow, &last))
+            error = "no frame was painted";
+        else
+            writePng(g.out, last, error);
+    }
+    if (!error.empty()) {
+        std::fprintf(stderr, "telvor render: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -123,6 +254,13 @@ int main(int argc, char **argv) {
         addInputOptions(sub, given[i]);
         apps.push_back(sub);
     }
+    SaverGiven lunation, render;
+    CLI::App *lunationApp = app.add_subcommand(
+        "lunation", "Run the saver's animation headless for one lunation and summarise it");
+    addSaverOptions(lunationApp, lunation, false);
+    CLI::App *renderApp = app.add_subcommand(
+        "render", "Run the saver headless for one lunation and write its pictures as PNG");
+    addSaverOptions(renderApp, render, true);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp &e) {
@@ -135,6 +273,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "telvor: %s (see telvor --help)\n", what.c_str());
         return 2;
     }
+    if (lunationApp->parsed()) return runLunationCommand(lunation);
+    if (renderApp->parsed()) return runRenderCommand(render);
     for (size_t i = 0; i < apps.size(); ++i) {
         if (!apps[i]->parsed()) continue;
         const Subcommand &sub = kSubcommands[i];

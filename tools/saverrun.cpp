@@ -1,0 +1,188 @@
+// Headless runs of the saver's animation: the summary of a lunation, its trace lines, PNG frames.
+#include "tools/saverrun.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "display/display.h"
+#include "shell/entry.h"
+#include "shell/platform/window.h"
+
+namespace {
+
+std::string isoDate(int year, int month, int day) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+    return text;
+}
+
+std::string currentDate() {
+    return isoDate(ephemerisState.year, ephemerisState.month, ephemerisState.day);
+}
+
+// The host window of a preview: it only has to exist and be painted.
+LRESULT CALLBACK hostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+// The Latin-1 text of the screen as UTF-8 (the degree sign becomes U+00B0).
+std::string utf8(const char *latin1) {
+    std::string out;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(latin1); *p; ++p) {
+        if (*p < 0x80)
+            out += static_cast<char>(*p);
+        else {
+            out += static_cast<char>(0xC0 | (*p >> 6));
+            out += static_cast<char>(0x80 | (*p & 0x3F));
+        }
+    }
+    return out;
+}
+
+const PixelBuffer *lastFrame;
+PixelBuffer frameCopy;
+std::vector<uint32_t> frameStore;
+
+void keepFrame(HWND, const PixelBuffer &pixels) {
+    frameStore.assign(pixels.pixels, pixels.pixels + size_t(pixels.width) * pixels.height);
+    frameCopy = {pixels.width, pixels.height, frameStore.data()};
+    lastFrame = &frameCopy;
+}
+
+} // namespace
+
+ResultRecord traceRecord(int tick) {
+    const AnimationState &a = animationState;
+    ResultRecord r;
+    r.addInt("tick", tick);
+    r.addString("date", currentDate());
+    r.addInt("minute", ephemerisState.simMinute);
+    r.addInt("zoneFound", a.zoneFound);
+    r.addFloat("searchColumn", a.searchColumn);
+    r.addFloat("searchRow", a.searchRow);
+    r.addInt("drawn", sweepStats.drawn);
+    if (sweepStats.drawn) {
+        r.addInt("firstColumn", sweepStats.firstColumn);
+        r.addInt("lastColumn", sweepStats.lastColumn);
+    } else {
+        r.addNull("firstColumn");
+        r.addNull("lastColumn");
+    }
+    r.addInt("rowSum", static_cast<long>(sweepStats.rowSum));
+    r.addInt("savedNorthRow", a.savedNorthRow);
+    r.addInt("savedSouthRow", a.savedSouthRow);
+    return r;
+}
+
+ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
+                         std::string &error) {
+    platformSetInstallSignalHandlers(false);
+    platformInitHeadless(o.width, o.height);
+    platformSetPaintHook(keepFrame);
+    lastFrame = nullptr;
+    loadInputs(o.inputs); // a zeroed engine record with the date, probability and height
+    saverSettings = SaverSettings{0,
+                                  static_cast<int16_t>(o.inputs.probability),
+                                  static_cast<int16_t>(o.inputs.height),
+                                  33,
+                                  33,
+                                  o.cumulative,
+                                  0};
+    animationState = AnimationState{};
+    zoneOffsetOverridden = o.zoneGiven;
+    zoneOffsetOverride = static_cast<int16_t>(o.inputs.zone);
+    saverMode = o.preview ? Preview : FullScreen;
+    ResultRecord summary;
+    if (!registerSaverClass(nullptr)) {
+        error = "cannot register the saver's window class";
+        return summary;
+    }
+    if (o.preview) {
+        WNDCLASSA host{};
+        host.lpfnWndProc = hostProc;
+        host.lpszClassName = "TELVORHOST";
+        RegisterClassA(&host);
+        targetWindow = CreateWindowExA(0, "TELVORHOST", "preview", WS_POPUP | WS_VISIBLE, 0, 0,
+                                       o.width, o.height, nullptr, nullptr, nullptr, nullptr);
+    }
+    if (!startSaver(nullptr, !o.preview)) {
+        error = "cannot start the saver on the headless screen";
+        return summary;
+    }
+
+    int tick = 0;
+    ResultRecord firstVisible;
+    bool found = false;
+    auto afterTick = [&] {
+        ++tick;
+        if (!found && animationState.zoneFound) {
+            found = true;
+            firstVisible.addInt("tick", tick);
+            firstVisible.addString("date", currentDate());
+            firstVisible.addInt("minute", ephemerisState.simMinute);
+            firstVisible.addString("text", utf8(visiblePointText));
+        }
+        if (observer) observer(tick, lastFrame);
+    };
+    SendMessageA(saverWindow, WM_TIMER, 1, 0); // the setup tick, as the entry sends it
+    afterTick();
+    MSG msg{};
+    while (animationState.tickCount != 0 && GetMessageA(&msg, nullptr, 0, 0)) {
+        DispatchMessageA(&msg);
+        if (msg.message == WM_TIMER) afterTick();
+    }
+    const LunationStart &start = lunationStart;
+    summary.addString("startDate", isoDate(start.year, start.month, start.day));
+    summary.addInt("startMinute", start.minute);
+    summary.addInt("mapColumnOffset", animationState.scan.mapColumnOffset);
+    summary.addFloat("estimate", start.estimate);
+    summary.addInt("hijriMonth", ephemerisState.hijriMonth);
+    summary.addInt("hijriYear", ephemerisState.hijriYear);
+    if (found)
+        summary.addRaw("firstVisible", firstVisible.json());
+    else
+        summary.addNull("firstVisible");
+    summary.addInt("ticks", tick);
+    summary.addString("endDate", currentDate());
+    platformSetPaintHook(nullptr);
+    return summary;
+}
+
+bool writePng(const std::string &path, const PixelBuffer &frame, std::string &error) {
+    FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        error = "cannot write '" + path + "'";
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<unsigned char> row(size_t(frame.width) * 3);
+    if (!png || !info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        error = "cannot write '" + path + "'";
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, frame.width, frame.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < frame.height; ++y) {
+        const uint32_t *p = frame.pixels + size_t(y) * frame.width;
+        for (int x = 0; x < frame.width; ++x) {
+            row[3 * x] = static_cast<unsigned char>(p[x] >> 16);
+            row[3 * x + 1] = static_cast<unsigned char>(p[x] >> 8);
+            row[3 * x + 2] = static_cast<unsigned char>(p[x]);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    if (std::fclose(file) != 0) {
+        error = "cannot write '" + path + "'";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,33 @@
+// Running the saver's own animation headless, one lunation: for `telvor lunation` and `telvor
+// render`.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "tools/inputs.h"
+#include "tools/jsonout.h"
+
+struct PixelBuffer;
+
+struct SaverRunOptions {
+    Inputs inputs;          // date, probability, height (and zone when zoneGiven)
+    bool zoneGiven = false; // else the local zone, as the saver computes it
+    int width = 320, height = 240;
+    bool preview = false; // no status line; the picture fills the window
+    int cumulative = 1;
+};
+
+// What the caller sees after each tick: its number (1 = the setup tick) and the frame painted.
+using TickObserver = std::function<void(int tick, const PixelBuffer *frame)>;
+
+// Runs one lunation through the real window procedure and timer on the headless backend, from
+// the start date until the lunation ends. Returns the summary record, or an error in `error`.
+ResultRecord runLunation(const SaverRunOptions &options, const TickObserver &observer,
+                         std::string &error);
+
+// One trace line of the tick just run.
+ResultRecord traceRecord(int tick);
+
+// Writes a frame as an RGB PNG; false (and a message) when the file cannot be written.
+bool writePng(const std::string &path, const PixelBuffer &frame, std::string &error);

@@ -1,5 +1,5 @@
 # The saver's entry (every platform) and, elsewhere than on Windows, the telvor-saver program.
-add_library(telvor_entry STATIC ${CMAKE_CURRENT_LIST_DIR}/entry.cpp)
+add_library(telvor_entry STATIC ${CMAKE_CURRENT_LIST_DIR}/entry.cpp ${CMAKE_CURRENT_LIST_DIR}/configdlg.cpp)
 target_include_directories(telvor_entry PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(telvor_entry PUBLIC telvor_display telvor_settings)
 if(NOT WIN32)

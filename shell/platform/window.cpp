@@ -400,10 +400,7 @@ void PostQuitMessage(int exitCode) {
     layer.quitCode = exitCode;
 }
 
-// Order of delivery, as on Windows: posted and input messages first, then the quit message,
-// then due timers (earliest due first). A signal (SIGTERM, SIGINT) counts as PostQuitMessage(0).
-// Headless: with nothing queued and no timer armed, returns 0 with WM_QUIT and wParam 0 at once,
-// since no input can ever come; with a timer armed the virtual clock jumps to its due time.
+// Posted and input messages, then quit (a signal counts as PostQuitMessage(0)), then timers.
 BOOL GetMessageA(MSG *msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     if (!msg) return -1;
     for (;;) {

@@ -10,6 +10,20 @@
 // foreign window: under X11 the id of an existing X window (a host's preview window), headless
 // has none. GetDesktopWindow gives the X root window (X11) or a fixed handle (headless) whose
 // client rectangle is the whole screen.
+//
+// How the Win32 functions behave here, where it matters:
+// - GetMessageA delivers posted and input messages first, then the quit message, then due timers
+//   (earliest due first; a timer fires again one period after it was delivered, missed periods
+//   are not made up). Headless, when nothing is queued and no timer is armed, it returns 0
+//   (WM_QUIT, wParam 0) at once instead of waiting for input that can never come.
+// - SetTimer periods under 10 ms are raised to 10 ms, as on Windows; a new call for the same
+//   window and identifier replaces the period and restarts it.
+// - BeginPaint gives a DC drawing into the window's backing bitmap of its client size, kept from
+//   one paint to the next; EndPaint shows it (X11) and calls the paint hook. No WM_PAINT is ever
+//   generated: the program paints from its timer.
+// - PostMessageA to another process's window (X11) sends a ClientMessage; wParam and lParam keep
+//   their low 32 bits. SendMessageA works on our own windows only.
+// - X protocol errors are ignored; losing the X connection ends the process with exit code 0.
 #pragma once
 
 #include "shell/platform/backend.h"

@@ -44,14 +44,16 @@ HWND createWindow(const char *cls = "TELVOR", int width = 320, int height = 200)
                            nullptr, nullptr, nullptr);
 }
 
-// Runs the loop as the saver does; returns GetMessageA's last msg.
+// Runs the loop as the saver does for at most `limit` messages; returns the last one taken.
 MSG runLoop(int limit = 1000) {
     MSG msg = {};
-    for (int i = 0; i < limit && GetMessageA(&msg, nullptr, 0, 0); ++i) {
-        TranslateMessage(&msg);
+    for (int i = 0; i < limit && GetMessageA(&msg, nullptr, 0, 0); ++i)
         DispatchMessageA(&msg);
-    }
     return msg;
+}
+
+HWND bogus(uintptr_t value) {
+    return reinterpret_cast<HWND>(value);
 }
 
 class Headless : public ::testing::Test {
@@ -86,13 +88,13 @@ TEST_F(Messages, SendRunsTheProcedureAtOnceAndReturnsItsResult) {
     EXPECT_EQ(SendMessageA(w, kAnswerMessage, 7, 0), 42);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].wParam, 7u);
-    EXPECT_EQ(SendMessageA(reinterpret_cast<HWND>(uintptr_t{0xdead0}), kAnswerMessage, 0, 0), 0)
-        << "sending to a bogus handle";
+    EXPECT_EQ(SendMessageA(bogus(0xdead0), kAnswerMessage, 0, 0), 0) << "to a bogus handle";
 }
 
-TEST_F(Messages, PostedMessagesQueueInOrderUntilTaken) {
+TEST_F(Messages, PostedMessagesComeInOrderThenTheQuitCode) {
     HWND w = createWindow();
     seen.clear();
+    PostQuitMessage(5); // waits behind the posted messages, as on Windows
     for (WPARAM i = 1; i <= 3; ++i)
         EXPECT_TRUE(PostMessageA(w, WM_COMMAND, i, 0));
     EXPECT_TRUE(seen.empty()) << "posting must not run the procedure";
@@ -100,26 +102,18 @@ TEST_F(Messages, PostedMessagesQueueInOrderUntilTaken) {
     for (WPARAM i = 1; i <= 3; ++i) {
         ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
         EXPECT_EQ(msg.hwnd, w);
-        EXPECT_EQ(msg.message, static_cast<UINT>(WM_COMMAND));
         EXPECT_EQ(msg.wParam, i) << "message " << i << " out of order";
     }
-}
-
-TEST_F(Messages, QuitComesAfterPostedMessagesWithItsCode) {
-    HWND w = createWindow();
-    PostQuitMessage(5);
-    PostMessageA(w, WM_COMMAND, 0, 0);
-    MSG msg;
-    ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_COMMAND));
     EXPECT_FALSE(GetMessageA(&msg, nullptr, 0, 0));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(msg.wParam, 5u);
+    // Headless, nothing queued and no timer: the loop ends rather than waiting for ever.
+    EXPECT_FALSE(GetMessageA(&msg, nullptr, 0, 0));
+    EXPECT_EQ(msg.wParam, 0u);
 }
 
 TEST_F(Messages, QuitPrecedesDueTimers) {
-    HWND w = createWindow();
-    SetTimer(w, 1, 10, nullptr);
+    SetTimer(createWindow(), 1, 10, nullptr);
     quitAfterTimers = 2;
     MSG last = runLoop();
     EXPECT_EQ(last.message, static_cast<UINT>(WM_QUIT));
@@ -127,37 +121,18 @@ TEST_F(Messages, QuitPrecedesDueTimers) {
     EXPECT_EQ(platformVirtualClockMs(), 20u) << "a timer ran after the quit was posted";
 }
 
-TEST_F(Messages, EmptyQueueWithoutTimersEndsTheLoopHeadless) {
-    createWindow();
-    MSG msg;
-    EXPECT_FALSE(GetMessageA(&msg, nullptr, 0, 0));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
-    EXPECT_EQ(msg.wParam, 0u);
-}
-
-TEST_F(Messages, BogusHandlesAndNullsAreRefusedQuietly) {
-    HWND bogus = reinterpret_cast<HWND>(uintptr_t{0xdeadbeef});
-    EXPECT_FALSE(PostMessageA(bogus, WM_COMMAND, 0, 0));
-    MSG msg = {};
-    msg.hwnd = bogus;
-    msg.message = WM_TIMER;
-    msg.lParam = 0x1234; // not a callback that SetTimer recorded
-    EXPECT_EQ(DispatchMessageA(&msg), 0);
-    EXPECT_EQ(DispatchMessageA(nullptr), 0);
-    EXPECT_EQ(GetMessageA(nullptr, nullptr, 0, 0), -1);
-}
-
-TEST_F(Messages, ForgedTimerCallbackIsNeverCalled) {
+TEST_F(Messages, BogusHandlesForgedCallbacksAndNullsAreRefusedQuietly) {
     HWND w = createWindow();
     SetTimer(w, 1, 10, nullptr);
     seen.clear();
-    MSG msg = {};
-    msg.hwnd = w;
-    msg.message = WM_TIMER;
-    msg.wParam = 1;
-    msg.lParam = 0x1234;
+    EXPECT_FALSE(PostMessageA(bogus(0xdeadbeef), WM_COMMAND, 0, 0));
+    MSG msg = {bogus(0xdeadbeef), WM_TIMER, 1, 0x1234, 0, {0, 0}};
+    EXPECT_EQ(DispatchMessageA(&msg), 0);
+    msg.hwnd = w; // a callback that SetTimer never recorded must not be called
     EXPECT_EQ(DispatchMessageA(&msg), 0);
     EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(DispatchMessageA(nullptr), 0);
+    EXPECT_EQ(GetMessageA(nullptr, nullptr, 0, 0), -1);
 }
 
 // --- Timers ------------------------------------------------------------------------------------
@@ -167,9 +142,7 @@ TEST_F(Timers, FireInDueOrderAndTheVirtualClockMovesExactly) {
     SetTimer(w, 1, 10, nullptr);
     SetTimer(w, 2, 30, nullptr);
     seen.clear();
-    MSG msg;
-    for (int i = 0; i < 8 && GetMessageA(&msg, nullptr, 0, 0); ++i)
-        DispatchMessageA(&msg);
+    runLoop(8);
     std::vector<std::pair<uint64_t, WPARAM>> got;
     for (const Seen &s : seen)
         got.push_back({s.clockMs, s.wParam});
@@ -178,22 +151,18 @@ TEST_F(Timers, FireInDueOrderAndTheVirtualClockMovesExactly) {
     EXPECT_EQ(got, want);
 }
 
-TEST_F(Timers, ANewCallReplacesThePeriod) {
+TEST_F(Timers, ANewCallReplacesThePeriodAndShortPeriodsBecomeTen) {
     HWND w = createWindow();
-    SetTimer(w, 1, 10, nullptr);
-    MSG msg;
-    ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+    SetTimer(w, 1, 0, nullptr);
+    runLoop(1);
     EXPECT_EQ(platformVirtualClockMs(), 10u);
     EXPECT_EQ(SetTimer(w, 1, 1000, nullptr), 1u);
-    for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
-        EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
-        EXPECT_EQ(msg.wParam, 1u);
-    }
+    MSG last = runLoop(2);
+    EXPECT_EQ(last.message, static_cast<UINT>(WM_TIMER));
     EXPECT_EQ(platformVirtualClockMs(), 2010u) << "the old period is still running";
 }
 
-TEST_F(Timers, KillTimerAndDestroyWindowStopThem) {
+TEST_F(Timers, KillTimerAndDestroyWindowStopThemAndForeignWindowsHaveNone) {
     HWND a = createWindow();
     HWND b = createWindow();
     SetTimer(a, 1, 10, nullptr);
@@ -201,44 +170,28 @@ TEST_F(Timers, KillTimerAndDestroyWindowStopThem) {
     EXPECT_TRUE(KillTimer(a, 1));
     EXPECT_FALSE(KillTimer(a, 1)) << "killing twice";
     DestroyWindow(b);
+    EXPECT_EQ(SetTimer(nullptr, 1, 10, nullptr), 0u);
+    EXPECT_EQ(SetTimer(GetDesktopWindow(), 1, 10, nullptr), 0u);
     MSG msg;
     EXPECT_FALSE(GetMessageA(&msg, nullptr, 0, 0)) << "a timer survived";
 }
 
-TEST_F(Timers, TooShortPeriodsAreRaisedToTenMilliseconds) {
-    HWND w = createWindow();
-    SetTimer(w, 1, 0, nullptr);
-    MSG msg;
-    ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
-    EXPECT_EQ(platformVirtualClockMs(), 10u);
-}
-
-TEST_F(Timers, RefusedOnWindowsThatAreNotOurs) {
-    EXPECT_EQ(SetTimer(nullptr, 1, 10, nullptr), 0u);
-    EXPECT_EQ(SetTimer(GetDesktopWindow(), 1, 10, nullptr), 0u);
-}
-
 // --- Windows -----------------------------------------------------------------------------------
 
-TEST_F(Windows, IsWindowOnBogusHandles) {
-    for (uintptr_t bogus : {uintptr_t{0}, uintptr_t{1}, uintptr_t{0xdeadbeef}, ~uintptr_t{0}})
-        EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(bogus))) << "handle " << bogus;
-    EXPECT_TRUE(IsWindow(GetDesktopWindow()));
-    HWND w = createWindow();
-    EXPECT_TRUE(IsWindow(w));
+TEST_F(Windows, IsWindowAndClientRects) {
+    for (uintptr_t value : {uintptr_t{0}, uintptr_t{1}, uintptr_t{0xdeadbeef}, ~uintptr_t{0}})
+        EXPECT_FALSE(IsWindow(bogus(value))) << "handle " << value;
     RECT r;
-    EXPECT_FALSE(GetClientRect(reinterpret_cast<HWND>(uintptr_t{0xdeadbeef}), &r));
-    EXPECT_FALSE(GetClientRect(w, nullptr));
-}
-
-TEST_F(Windows, ClientRectsOfDesktopAndWindow) {
-    RECT r;
+    EXPECT_FALSE(GetClientRect(bogus(0xdeadbeef), &r));
     ASSERT_TRUE(GetClientRect(GetDesktopWindow(), &r));
     EXPECT_EQ(r.left, 0);
     EXPECT_EQ(r.top, 0);
     EXPECT_EQ(r.right, 1024);
     EXPECT_EQ(r.bottom, 768);
-    ASSERT_TRUE(GetClientRect(createWindow("TELVOR", 300, 150), &r));
+    HWND w = createWindow("TELVOR", 300, 150);
+    EXPECT_TRUE(IsWindow(w));
+    EXPECT_FALSE(GetClientRect(w, nullptr));
+    ASSERT_TRUE(GetClientRect(w, &r));
     EXPECT_EQ(r.right, 300);
     EXPECT_EQ(r.bottom, 150);
 }
@@ -280,16 +233,6 @@ TEST_F(Windows, RegistrationAndCreationFailures) {
     EXPECT_EQ(FindWindowA("REFUSING", nullptr), nullptr);
 }
 
-TEST_F(Windows, ShownWindowBecomesForeground) {
-    HWND w = createWindow();
-    EXPECT_EQ(GetForegroundWindow(), nullptr);
-    EXPECT_FALSE(ShowWindow(w, SW_SHOW));
-    EXPECT_TRUE(ShowWindow(w, SW_SHOW)) << "was already visible";
-    EXPECT_EQ(GetForegroundWindow(), w);
-    DestroyWindow(w);
-    EXPECT_EQ(GetForegroundWindow(), nullptr);
-}
-
 TEST_F(Windows, NothingWorksBeforeABackendAndNothingCrashes) {
     platformShutdown();
     EXPECT_EQ(createWindow(), nullptr);
@@ -320,7 +263,6 @@ TEST_F(Painting, BeginPaintGivesADCOfTheClientSizeThatEndPaintShows) {
     ASSERT_TRUE(InvalidateRect(w, nullptr, FALSE));
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(w, &ps);
-    ASSERT_NE(dc, nullptr);
     EXPECT_EQ(ps.hdc, dc);
     EXPECT_EQ(ps.rcPaint.right, 64);
     EXPECT_EQ(ps.rcPaint.bottom, 48);
@@ -336,49 +278,42 @@ TEST_F(Painting, BeginPaintGivesADCOfTheClientSizeThatEndPaintShows) {
     ASSERT_TRUE(platformWindowPixels(w, &shown));
     EXPECT_EQ(shown.pixels[0], 0x00FF8000u);
 
-    // The next paint draws over the same image.
     dc = BeginPaint(w, &ps);
     ASSERT_TRUE(gdiDCPixels(dc, &px));
     EXPECT_EQ(px.pixels[0], 0x00FF8000u) << "the backing image was lost between paints";
     EndPaint(w, &ps);
-
     DestroyWindow(w);
     EXPECT_EQ(gdiLiveObjectCount(), before) << "paint objects leaked";
 }
 
-TEST_F(Painting, DesktopAndBogusWindows) {
+TEST_F(Painting, DesktopEmptyAndBogusWindows) {
     PAINTSTRUCT ps;
-    EXPECT_EQ(BeginPaint(reinterpret_cast<HWND>(uintptr_t{0xdeadbeef}), &ps), nullptr);
+    EXPECT_EQ(BeginPaint(bogus(0xdeadbeef), &ps), nullptr);
     EXPECT_EQ(BeginPaint(createWindow(), nullptr), nullptr);
-    EXPECT_TRUE(EndPaint(reinterpret_cast<HWND>(uintptr_t{0xdeadbeef}), &ps));
+    EXPECT_EQ(BeginPaint(createWindow("TELVOR", 0, 0), &ps), nullptr) << "empty window";
+    EXPECT_TRUE(EndPaint(bogus(0xdeadbeef), &ps));
     PixelBuffer px;
     EXPECT_FALSE(platformWindowPixels(createWindow(), &px)) << "never painted";
-    HDC dc = BeginPaint(GetDesktopWindow(), &ps);
-    ASSERT_TRUE(gdiDCPixels(dc, &px));
+    ASSERT_TRUE(gdiDCPixels(BeginPaint(GetDesktopWindow(), &ps), &px));
     EXPECT_EQ(px.width, 1024);
     EXPECT_EQ(px.height, 768);
     EndPaint(GetDesktopWindow(), &ps);
 }
 
-TEST_F(Painting, EmptyWindowGivesNoDC) {
-    PAINTSTRUCT ps;
-    EXPECT_EQ(BeginPaint(createWindow("TELVOR", 0, 0), &ps), nullptr);
-}
-
 // --- Input, cursor and signals -------------------------------------------------------------------
 
 TEST_F(Input, CursorPositionAndInjectedInputReachTheForegroundWindow) {
-    POINT p;
-    ASSERT_TRUE(GetCursorPos(&p));
-    EXPECT_EQ(p.x, 0);
     headlessSetCursorPos(105, 300);
+    POINT p;
     ASSERT_TRUE(GetCursorPos(&p));
     EXPECT_EQ(p.x, 105);
     EXPECT_EQ(p.y, 300);
     HWND w = createWindow();
+    EXPECT_EQ(GetForegroundWindow(), nullptr);
     EXPECT_FALSE(headlessInjectInput(WM_KEYDOWN, 'A', 0)) << "no foreground window yet";
     SetCursor(nullptr);
-    ShowWindow(w, SW_SHOW);
+    EXPECT_FALSE(ShowWindow(w, SW_SHOW));
+    EXPECT_EQ(GetForegroundWindow(), w);
     EXPECT_TRUE(headlessInjectInput(WM_MOUSEMOVE, MK_SHIFT, 0));
     MSG msg;
     ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
@@ -389,8 +324,7 @@ TEST_F(Input, CursorPositionAndInjectedInputReachTheForegroundWindow) {
 
 TEST_F(Input, SigtermMakesGetMessageReturnZeroBeforeAnyTimer) {
     platformSetInstallSignalHandlers(true);
-    HWND w = createWindow();
-    SetTimer(w, 1, 10, nullptr);
+    SetTimer(createWindow(), 1, 10, nullptr);
     raise(SIGTERM);
     MSG msg;
     EXPECT_FALSE(GetMessageA(&msg, nullptr, 0, 0));

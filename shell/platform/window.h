@@ -48,8 +48,8 @@ void platformShutdown();
 uint64_t platformVirtualClockMs();
 
 // The pixels of the image last painted (BeginPaint..EndPaint) into `hwnd`, our own window or a
-// foreign one; false when it was never painted. The buffer stays valid until the next
-// BeginPaint on that window, its destruction or platformShutdown.
+// foreign one; false when it was never painted. The buffer stays valid until a BeginPaint finds
+// the window resized, the window is destroyed, or platformShutdown; later paints draw into it.
 bool platformWindowPixels(HWND hwnd, PixelBuffer *out);
 
 // Called after every EndPaint with the window and its freshly painted image (valid during the

@@ -1,6 +1,7 @@
 // Tests of the telvor tool as users and other programs see it: outputs, JSON contract, errors,
 // batch.
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -25,13 +26,20 @@ std::string slurp(const std::string &path) {
 }
 
 Outcome telvor(const std::string &args, const std::string &input = "") {
-    const std::string dir = testing::TempDir();
-    const std::string in = dir + "telvor_in", out = dir + "telvor_out", err = dir + "telvor_err";
+    // Unique per process and call: ctest runs the cases of this file in parallel.
+    static int calls = 0;
+    const std::string dir = testing::TempDir() + "telvor_cli_" + std::to_string(getpid()) + "_" +
+                            std::to_string(++calls) + "_";
+    const std::string in = dir + "in", out = dir + "out", err = dir + "err";
     std::ofstream(in) << input;
     const std::string cmd =
         std::string(TELVOR_BIN) + " " + args + " <" + in + " >" + out + " 2>" + err;
     const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+    Outcome result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+    return result;
 }
 
 nlohmann::json object(const Outcome &r) {

@@ -1,0 +1,13 @@
+# The Windows saver telvor.scr: WinMain, the real dialog and the program's resources.
+if(WIN32)
+  enable_language(RC)
+  add_executable(telvor_scr WIN32 ${CMAKE_CURRENT_LIST_DIR}/winmain.cpp
+                                  ${PROJECT_SOURCE_DIR}/resources/telvor.rc)
+  set_target_properties(telvor_scr PROPERTIES OUTPUT_NAME telvor SUFFIX .scr)
+  target_link_libraries(telvor_scr PRIVATE telvor_entry)
+  # The resource script names its files relative to resources/.
+  set_property(SOURCE ${PROJECT_SOURCE_DIR}/resources/telvor.rc APPEND PROPERTY OBJECT_DEPENDS
+               ${PROJECT_SOURCE_DIR}/resources/earth.bmp ${PROJECT_SOURCE_DIR}/resources/telvor.ico
+               ${PROJECT_SOURCE_DIR}/resources/telvor.manifest)
+  install(TARGETS telvor_scr RUNTIME DESTINATION .)
+endif()

@@ -1,0 +1,167 @@
+// telvor_winhelper: what the Windows tests need inside Wine: a host window for previews, and
+// a look at a running saver's GDI objects and globals.
+//
+//   host X Y W H MS              shows a pop-up window at X, Y of W x H pixels, prints its handle
+//                                in decimal, destroys it after MS milliseconds and exits 0
+//   gdi NAME                     prints the GDI object count of the process NAME (e.g. telvor.scr)
+//   peek NAME RVA N              prints N 32-bit words of NAME's image at RVA (hexadecimal)
+//   soak NAME RVA LUNATIONS SEC  watches the 32-bit tick counter at RVA; each time it drops to 0
+//                                (a lunation ended, its surfaces released) prints
+//                                "lunation I gdi COUNT"; exits 0 after LUNATIONS, 2 after SEC s
+// Exit code 1: bad arguments or the process cannot be read.
+#include <windows.h>
+#include <winternl.h>
+
+#include <tlhelp32.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Offsets in the process environment block of this build's word size.
+constexpr size_t kPebImageBase = sizeof(void *) == 8 ? 0x10 : 0x08;
+constexpr size_t kPebGdiHandleTable = sizeof(void *) == 8 ? 0xf8 : 0x94;
+// The GDI handle table: 65536 entries of 16 bytes; byte 12 of an entry is the object type, 0
+// for a free entry.
+constexpr size_t kGdiEntries = 0x10000, kGdiEntrySize = 16, kGdiTypeOffset = 12;
+
+DWORD findProcess(const char *name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    DWORD found = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found;
+         more = Process32Next(snapshot, &entry)) {
+        const char *base = std::strrchr(entry.szExeFile, '\\');
+        base = base ? base + 1 : entry.szExeFile;
+        if (!lstrcmpiA(base, name)) found = entry.th32ProcessID;
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+HANDLE openProcess(const char *name) {
+    const DWORD id = findProcess(name);
+    return id ? OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id) : nullptr;
+}
+
+bool readRemote(HANDLE process, UINT_PTR address, void *out, size_t size) {
+    SIZE_T got = 0;
+    return ReadProcessMemory(process, reinterpret_cast<void *>(address), out, size, &got) &&
+           got == size;
+}
+
+// The address of a pointer-sized field of the process environment block; 0 when unreadable.
+UINT_PTR pebField(HANDLE process, size_t offset) {
+    using Query = LONG(WINAPI *)(HANDLE, PROCESSINFOCLASS, void *, ULONG, ULONG *);
+    auto query = reinterpret_cast<Query>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION info{};
+    if (!query || query(process, ProcessBasicInformation, &info, sizeof info, nullptr) != 0)
+        return 0;
+    UINT_PTR value = 0;
+    if (!readRemote(process, reinterpret_cast<UINT_PTR>(info.PebBaseAddress) + offset, &value,
+                    sizeof value))
+        return 0;
+    return value;
+}
+
+// GetGuiResources where the system counts; else the live entries of the process's own GDI
+// handle table (Wine keeps one per process and answers GetGuiResources with 0). -1: unreadable.
+long gdiObjects(HANDLE process) {
+    const DWORD counted = GetGuiResources(process, GR_GDIOBJECTS);
+    if (counted) return static_cast<long>(counted);
+    const UINT_PTR table = pebField(process, kPebGdiHandleTable);
+    if (!table) return -1;
+    std::vector<unsigned char> entries(kGdiEntries * kGdiEntrySize);
+    if (!readRemote(process, table, entries.data(), entries.size())) return -1;
+    long live = 0;
+    for (size_t i = 0; i < kGdiEntries; ++i)
+        if (entries[i * kGdiEntrySize + kGdiTypeOffset] != 0) ++live;
+    return live;
+}
+
+bool readWords(HANDLE process, UINT_PTR rva, int32_t *words, int count) {
+    const UINT_PTR base = pebField(process, kPebImageBase);
+    return base && readRemote(process, base + rva, words, sizeof(int32_t) * count);
+}
+
+LRESULT CALLBACK hostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int host(int x, int y, int width, int height, UINT lifetime) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = hostProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    wc.lpszClassName = "TelvorTestHost";
+    if (!RegisterClassA(&wc)) return 1;
+    HWND window = CreateWindowExA(0, wc.lpszClassName, "TELVOR preview host", WS_POPUP | WS_VISIBLE,
+                                  x, y, width, height, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!window) return 1;
+    std::printf("%lld\n", static_cast<long long>(reinterpret_cast<INT_PTR>(window)));
+    std::fflush(stdout);
+    SetTimer(window, 1, lifetime, nullptr);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) {
+        if (msg.message == WM_TIMER && msg.hwnd == window) DestroyWindow(window);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+int soak(HANDLE process, UINT_PTR tickRva, int lunations, DWORD seconds) {
+    const DWORD start = GetTickCount();
+    int32_t previous = 0, ended = 0;
+    while (ended < lunations) {
+        if (GetTickCount() - start > seconds * 1000) return 2;
+        int32_t ticks = 0;
+        if (!readWords(process, tickRva, &ticks, 1)) return 1;
+        if (previous > 0 && ticks == 0) {
+            ++ended;
+            std::printf("lunation %d gdi %ld\n", static_cast<int>(ended), gdiObjects(process));
+            std::fflush(stdout);
+        }
+        previous = ticks;
+        Sleep(50);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const char *command = argc > 1 ? argv[1] : "";
+    if (!std::strcmp(command, "host") && argc == 7)
+        return host(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
+                    static_cast<UINT>(std::atoi(argv[6])));
+    if (argc < 3) return 1;
+    HANDLE process = openProcess(argv[2]);
+    if (!process) return 1;
+    if (!std::strcmp(command, "gdi") && argc == 3) {
+        const long count = gdiObjects(process);
+        std::printf("%ld\n", count);
+        return count < 0 ? 1 : 0;
+    }
+    const UINT_PTR rva = argc > 3 ? std::strtoull(argv[3], nullptr, 16) : 0;
+    if (!std::strcmp(command, "peek") && argc == 5) {
+        const int count = std::atoi(argv[4]);
+        if (count < 1 || count > 64) return 1;
+        int32_t words[64];
+        if (!readWords(process, rva, words, count)) return 1;
+        for (int i = 0; i < count; ++i)
+            std::printf(i ? " %d" : "%d", static_cast<int>(words[i]));
+        std::printf("\n");
+        return 0;
+    }
+    if (!std::strcmp(command, "soak") && argc == 6)
+        return soak(process, rva, std::atoi(argv[4]), static_cast<DWORD>(std::atoi(argv[5])));
+    return 1;
+}

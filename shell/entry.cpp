@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "shell/configdlg.h"
 #include "shell/settings.h"
 
 SaverCommand parseSaverCommand(const char *t) {
@@ -44,11 +45,12 @@ bool registerSaverClass(HINSTANCE instance) {
     return RegisterClassA(&wc) != 0;
 }
 
-// The configuration dialog; where there is none yet, the settings are kept as loaded.
+// The dialog of the Windows program's entry; the same call as runConfigure makes.
 int runConfigDialog(HINSTANCE instance, HWND parent);
 
 int runConfigure(HINSTANCE instance) {
-    runConfigDialog(instance, saverWindow);
+    // Its result is not looked at: -1 (no display here) still saves the settings as loaded.
+    DialogBoxParamA(instance, "ConfigDlg", saverWindow, configDialogProc, 0);
     saveSettings();
     if (HWND running = FindWindowA("TELVOR", nullptr)) PostMessageA(running, WM_COMMAND, 0, 0);
     return 1;

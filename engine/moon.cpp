@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/ephemeris.h"
+#include "engine/internal.h"
 
 namespace {
 EphemerisState &S = ephemerisState;
@@ -17,7 +18,9 @@ double horizonDipDegrees(int16_t height) {
 } // namespace
 
 void computeMoonPosition() {
-    computeSunPosition();
+    // The observer's latitude serves the Sun's altitude and the Moon's azimuth and altitude.
+    const ObserverTrig observer = observerTrig();
+    computeSunPositionFor(observer);
     const double ms = S.sunMeanAnomaly; // slots 6 and 7 are reused below
     const double lambdaSun = S.sunLongitude;
 
@@ -66,9 +69,9 @@ void computeMoonPosition() {
         (0.017202791695589855 * d + 1.7511586516959907) - alpha);
     S.sunDeclination = static_cast<float>(
         std::asin(std::sin(lambda) * (0.3978 * std::cos(beta)) + 0.9175 * std::sin(beta)));
-    S.moonAzimuth = azimuthOf(S.sunDeclination);
+    S.moonAzimuth = azimuthFor(S.sunDeclination, observer);
 
-    S.sunHourAngle = static_cast<float>(altitudeOf()); // geocentric altitude h
+    S.sunHourAngle = static_cast<float>(altitudeFor(observer)); // geocentric altitude h
     const double h = S.sunHourAngle;
     S.moonTopoDistance = static_cast<float>(S.moonDistance - 6.37816 * std::sin(h));
     S.sunHourAngle = static_cast<float>(h - std::cos(h) * (6.37816 / S.moonTopoDistance));

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/ephemeris.h"
+#include "engine/internal.h"
 
 namespace {
 EphemerisState &S = ephemerisState;
@@ -32,8 +33,8 @@ void computeSunCoordinates() {
     S.sunLongitude = static_cast<float>(S.sunDeclination + 0.03342305517569141 * std::sin(m) +
                                         0.00034906585039886593 * std::sin(2.0 * m));
     const double lambda = S.sunLongitude;
-    S.sunTransitMinute =
-        static_cast<float>(std::atan2(0.9175 * std::sin(lambda), std::cos(lambda)));
+    const double sinLambda = std::sin(lambda);
+    S.sunTransitMinute = static_cast<float>(std::atan2(0.9175 * sinLambda, std::cos(lambda)));
     // Turn count, positive for some 650 years either side of 2000; its fraction is taken after
     // rounding to single precision, so the transit moves in steps of about 0.09 minute.
     S.sunTransitMinute = static_cast<float>(
@@ -41,32 +42,49 @@ void computeSunCoordinates() {
         0.5003472222222223 + 650);
     const double s = S.sunTransitMinute;
     S.sunTransitMinute = static_cast<float>((s - std::trunc(s)) * 1440);
-    S.sunDeclination = static_cast<float>(std::asin(0.3978 * std::sin(lambda)));
+    S.sunDeclination = static_cast<float>(std::asin(0.3978 * sinLambda));
 }
 
-double altitudeOf() {
-    const double h = S.sunHourAngle, dec = S.sunDeclination, phi = S.latitude;
-    return std::asin(std::sin(dec) * std::sin(phi) + std::cos(dec) * std::cos(phi) * std::cos(h));
+ObserverTrig observerTrig() {
+    const double phi = S.latitude;
+    return {std::sin(phi), std::cos(phi)};
 }
 
-int16_t azimuthOf(double declination) {
-    const double h = S.sunHourAngle, phi = S.latitude;
-    const double a = std::atan2(std::sin(h), std::tan(declination) * std::cos(phi) -
-                                                 std::sin(phi) * std::cos(h)) *
+double altitudeFor(const ObserverTrig &o) {
+    const double h = S.sunHourAngle, dec = S.sunDeclination;
+    return std::asin(std::sin(dec) * o.sinLatitude + std::cos(dec) * o.cosLatitude * std::cos(h));
+}
+
+int16_t azimuthFor(double declination, const ObserverTrig &o) {
+    const double h = S.sunHourAngle;
+    const double a = std::atan2(std::sin(h), std::tan(declination) * o.cosLatitude -
+                                                 o.sinLatitude * std::cos(h)) *
                      (-572.9577951308232);
     int16_t tenths = static_cast<int16_t>(a); // toward zero: -0.5 becomes 0, not 3600
     if (tenths < 0) tenths = static_cast<int16_t>(tenths + 3600);
     return tenths;
 }
 
-void computeSunPosition() {
+double altitudeOf() {
+    return altitudeFor(observerTrig());
+}
+
+int16_t azimuthOf(double declination) {
+    return azimuthFor(declination, observerTrig());
+}
+
+void computeSunPositionFor(const ObserverTrig &o) {
     // The first pass only places the second: its transit minute cancels out of the time argument.
     S.sunHourAngle = 0;
     computeSunCoordinates();
     S.sunHourAngle = static_cast<float>(minutesFromTransit());
     computeSunCoordinates();
     S.sunHourAngle = static_cast<float>(minutesFromTransit() * 0.004363323129985824);
-    S.sunAltitude = static_cast<float>(altitudeOf() * 57.29577951308232);
+    S.sunAltitude = static_cast<float>(altitudeFor(o) * 57.29577951308232);
+}
+
+void computeSunPosition() {
+    computeSunPositionFor(observerTrig());
 }
 
 namespace {

@@ -70,12 +70,20 @@ int16_t localZoneOffsetMinutes() {
         bias += zone.StandardBias;
     return static_cast<int16_t>(-bias);
 #else
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return static_cast<int16_t>(local.tm_gmtoff / 60); // daylight saving only while in effect
+    return localZoneOffsetAt(std::time(nullptr));
 #endif
 }
+
+#ifndef _WIN32
+int16_t localZoneOffsetAt(int64_t unixSeconds) {
+    // tm_gmtoff holds the offset in effect at that moment; the C library's `daylight` only says
+    // whether the zone has summer time at all, which would be an hour off all winter.
+    const std::time_t moment = static_cast<std::time_t>(unixSeconds);
+    std::tm local{};
+    localtime_r(&moment, &local);
+    return static_cast<int16_t>(local.tm_gmtoff / 60);
+}
+#endif
 
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -51,8 +51,13 @@ extern HPEN dateLinePen, cumulativeZonePen, singleZonePen;
 extern int32_t zoneOffsetOverridden; // flag
 extern int16_t zoneOffsetOverride;   // minutes, local time minus UT
 
-// The local offset from UT in minutes now, daylight saving included only while in effect.
+// The local offset from UT in minutes now, daylight saving included only while in effect
+// (or the override).
 int16_t localZoneOffsetMinutes();
+#ifndef _WIN32
+// The local offset from UT in minutes at a given moment (seconds since 1970).
+int16_t localZoneOffsetAt(int64_t unixSeconds);
+#endif
 
 // The saver window's message handling; every WM_TIMER is one simulated minute.
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

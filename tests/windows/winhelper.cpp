@@ -1,24 +1,32 @@
 // telvor_winhelper: what the Windows tests need inside Wine: a host window for previews, and
 // a look at a running saver's GDI objects and globals.
 //
-//   host X Y W H MS              shows a pop-up window at X, Y of W x H pixels, prints its handle
-//                                in decimal, destroys it after MS milliseconds and exits 0
+//   host X Y W H FILE            shows a pop-up window at X, Y of W x H pixels, prints its handle
+//                                in decimal, destroys it once FILE exists (or after 10 minutes)
+//                                and exits 0
 //   gdi NAME                     prints the GDI object count of the process NAME (e.g. telvor.scr)
-//   peek NAME RVA N              prints N 32-bit words of NAME's image at RVA (hexadecimal)
-//   soak NAME RVA LUNATIONS SEC  watches the 32-bit tick counter at RVA; each time it drops to 0
-//                                (a lunation ended, its surfaces released) prints
-//                                "lunation I gdi COUNT"; exits 0 after LUNATIONS, 2 after SEC s
+//   settings NAME RVA            prints NAME's saverSettings, found at RVA (hexadecimal), as
+//                                "today=.. probability=.. height=.. speed=.. dwell=..
+//                                cumulative=.. fullSpeed=.."
+//   soak NAME RVA LUNATIONS SEC  watches the tick counter of NAME's animationState at RVA; each
+//                                time it drops to 0 (a lunation ended, its surfaces released)
+//                                prints "lunation I gdi COUNT"; exits 0 after LUNATIONS, 2 after
+//                                SEC seconds
+// The RVAs come from the symbol table of the program (nm); the layouts from our own headers.
 // Exit code 1: bad arguments or the process cannot be read.
 #include <windows.h>
 #include <winternl.h>
 
 #include <tlhelp32.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "display/display.h"
 
 namespace {
 
@@ -86,9 +94,9 @@ long gdiObjects(HANDLE process) {
     return live;
 }
 
-bool readWords(HANDLE process, UINT_PTR rva, int32_t *words, int count) {
+bool readImage(HANDLE process, UINT_PTR rva, void *out, size_t size) {
     const UINT_PTR base = pebField(process, kPebImageBase);
-    return base && readRemote(process, base + rva, words, sizeof(int32_t) * count);
+    return base && readRemote(process, base + rva, out, size);
 }
 
 LRESULT CALLBACK hostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -96,7 +104,7 @@ LRESULT CALLBACK hostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-int host(int x, int y, int width, int height, UINT lifetime) {
+int host(int x, int y, int width, int height, const char *endFile) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = hostProc;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -108,22 +116,27 @@ int host(int x, int y, int width, int height, UINT lifetime) {
     if (!window) return 1;
     std::printf("%lld\n", static_cast<long long>(reinterpret_cast<INT_PTR>(window)));
     std::fflush(stdout);
-    SetTimer(window, 1, lifetime, nullptr);
+    SetTimer(window, 1, 100, nullptr);
+    const DWORD start = GetTickCount();
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0)) {
-        if (msg.message == WM_TIMER && msg.hwnd == window) DestroyWindow(window);
+        if (msg.message == WM_TIMER && msg.hwnd == window &&
+            (GetFileAttributesA(endFile) != INVALID_FILE_ATTRIBUTES ||
+             GetTickCount() - start > 600000))
+            DestroyWindow(window);
         DispatchMessageA(&msg);
     }
     return 0;
 }
 
-int soak(HANDLE process, UINT_PTR tickRva, int lunations, DWORD seconds) {
+int soak(HANDLE process, UINT_PTR animationRva, int lunations, DWORD seconds) {
+    const UINT_PTR tickRva = animationRva + offsetof(AnimationState, tickCount);
     const DWORD start = GetTickCount();
     int32_t previous = 0, ended = 0;
     while (ended < lunations) {
         if (GetTickCount() - start > seconds * 1000) return 2;
         int32_t ticks = 0;
-        if (!readWords(process, tickRva, &ticks, 1)) return 1;
+        if (!readImage(process, tickRva, &ticks, sizeof ticks)) return 1;
         if (previous > 0 && ticks == 0) {
             ++ended;
             std::printf("lunation %d gdi %ld\n", static_cast<int>(ended), gdiObjects(process));
@@ -141,7 +154,7 @@ int main(int argc, char **argv) {
     const char *command = argc > 1 ? argv[1] : "";
     if (!std::strcmp(command, "host") && argc == 7)
         return host(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
-                    static_cast<UINT>(std::atoi(argv[6])));
+                    argv[6]);
     if (argc < 3) return 1;
     HANDLE process = openProcess(argv[2]);
     if (!process) return 1;
@@ -151,14 +164,14 @@ int main(int argc, char **argv) {
         return count < 0 ? 1 : 0;
     }
     const UINT_PTR rva = argc > 3 ? std::strtoull(argv[3], nullptr, 16) : 0;
-    if (!std::strcmp(command, "peek") && argc == 5) {
-        const int count = std::atoi(argv[4]);
-        if (count < 1 || count > 64) return 1;
-        int32_t words[64];
-        if (!readWords(process, rva, words, count)) return 1;
-        for (int i = 0; i < count; ++i)
-            std::printf(i ? " %d" : "%d", static_cast<int>(words[i]));
-        std::printf("\n");
+    if (!std::strcmp(command, "settings") && argc == 4) {
+        SaverSettings v{};
+        if (!readImage(process, rva, &v, sizeof v)) return 1;
+        std::printf("today=%d probability=%d height=%d speed=%d dwell=%d cumulative=%d "
+                    "fullSpeed=%d\n",
+                    static_cast<int>(v.today), v.probability, v.height, static_cast<int>(v.speed),
+                    static_cast<int>(v.dwell), static_cast<int>(v.cumulative),
+                    static_cast<int>(v.fullSpeed));
         return 0;
     }
     if (!std::strcmp(command, "soak") && argc == 6)

@@ -1,0 +1,175 @@
+# Shared by the Windows test scripts (sourced): the cross build, Xvfb, Wine, checks and reports.
+# The caller sets WORK (its own scratch folder) before sourcing.
+set -u
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+WIN32_SCR=$ROOT/build-win32/shell/telvor.scr
+WIN64_SCR=$ROOT/build-win64/shell/telvor.scr
+WIN64_HELPER=$ROOT/build-win64/tests/windows/telvor_winhelper.exe
+# One prefix for all the Wine tests of a build, made afresh by wine-prefix.sh.
+PREFIX_DIR=${TELVOR_WINE_PREFIX:-$ROOT/build-win64/wine-prefix}
+passed=0
+failed=0
+pids=""
+
+# check NAME CONDITION...: runs the condition (a command) and reports it by name.
+check() {
+    name=$1
+    shift
+    if "$@"; then
+        echo "ok: $name"
+        passed=$((passed + 1))
+    else
+        echo "FAILED: $name"
+        failed=$((failed + 1))
+    fi
+}
+
+# The closing line that ctest's log shows; the exit code says whether all passed.
+finish() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+}
+
+build_windows() {
+    sh "$ROOT/scripts/build-windows.sh"
+}
+
+find_wine() {
+    for w in wine64 /usr/lib/wine/wine64 wine; do
+        if command -v "$w" >/dev/null 2>&1; then
+            WINE=$(command -v "$w")
+            return 0
+        fi
+    done
+    echo "no wine64 found (scripts/install-deps.sh installs it)" >&2
+    return 1
+}
+
+# Points Wine at the shared prefix; only wine-prefix.sh creates it.
+use_wine() {
+    find_wine || exit 1
+    export WINEPREFIX=$PREFIX_DIR WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+}
+
+# Starts an Xvfb of 1024 x 768 on a free display, for this script only.
+start_xvfb() {
+    rm -f "$WORK/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do
+        [ -s "$WORK/display" ] && break
+        sleep 0.1
+    done
+    [ -s "$WORK/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=:$(cat "$WORK/display")
+}
+
+# Ends what this script started: its Wine programs, the wineserver of the prefix, Xvfb.
+cleanup() {
+    for p in $pids; do kill "$p" 2>/dev/null || true; done
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
+    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+    wait 2>/dev/null || true
+}
+
+# start_program NAME LIMIT PROGRAM ARGS...: runs a Windows program in the background under a time
+# limit; its exit code lands in $WORK/NAME.rc (124 when the limit ended it), its output in
+# $WORK/NAME.out.
+start_program() {
+    name=$1
+    limit=$2
+    shift 2
+    rm -f "$WORK/$name.rc"
+    (
+        timeout -k 5 "$limit" "$WINE" "$@" >"$WORK/$name.out" 2>&1
+        echo $? >"$WORK/$name.rc"
+    ) &
+    pids="$pids $!"
+}
+
+# wait_exit NAME SECONDS: true once NAME has exited within SECONDS; its code is then in $code.
+wait_exit() {
+    for _ in $(seq $(($2 * 10))); do
+        if [ -s "$WORK/$1.rc" ]; then
+            code=$(cat "$WORK/$1.rc")
+            return 0
+        fi
+        sleep 0.1
+    done
+    code=running
+    return 1
+}
+
+# running NAME: true while NAME has not exited.
+running() {
+    [ ! -s "$WORK/$1.rc" ]
+}
+
+exits_with() { # NAME SECONDS CODE
+    wait_exit "$1" "$2" && [ "$code" = "$3" ]
+}
+
+# The RVA, in hexadecimal, of a global of the x86_64 saver (from its symbol table).
+symbol_rva() {
+    address=$(x86_64-w64-mingw32-nm "$WIN64_SCR" | awk -v s="$1" '$3 == s { print $1 }')
+    base=$(objdump -p "$WIN64_SCR" | awk '$1 == "ImageBase" { print $2 }')
+    [ -n "$address" ] && [ -n "$base" ] && printf '%x\n' $((0x$address - 0x$base))
+}
+
+# screenshot FILE: the whole screen.
+screenshot() {
+    import -window root "$1" 2>/dev/null
+}
+
+# colour_count FILE GEOMETRY RRGGBB: how many pixels of that colour the region holds.
+colour_count() {
+    n=$(convert "$1" -crop "$2" +repage -format %c histogram:info:- 2>/dev/null |
+        awk -v c="#$3 " 'index(toupper($0), toupper(c)) { v = $1; sub(":", "", v); s += v } END { print s + 0 }')
+    echo "${n:-0}"
+}
+
+# has_colour FILE GEOMETRY RRGGBB MINIMUM
+has_colour() {
+    [ "$(colour_count "$1" "$2" "$3")" -ge "$4" ]
+}
+
+# wait_for_colour FILE GEOMETRY RRGGBB MINIMUM SECONDS: takes screenshots until the colour shows.
+wait_for_colour() {
+    for _ in $(seq $(($5 * 2))); do
+        screenshot "$1"
+        has_colour "$1" "$2" "$3" "$4" && return 0
+        sleep 0.5
+    done
+    return 1
+}
+
+# start_host X Y W H: the helper's host window, for previews; its handle is then in $host_window.
+# It is destroyed by end_host.
+start_host() {
+    rm -f "$RUN/end-host"
+    start_program host 600 ./telvor_winhelper.exe host "$1" "$2" "$3" "$4" end-host
+    for _ in $(seq 100); do
+        host_window=$(tr -cd '0-9' <"$WORK/host.out" 2>/dev/null)
+        [ -n "$host_window" ] && return 0
+        sleep 0.1
+    done
+    echo "the host window did not appear" >&2
+    return 1
+}
+
+end_host() {
+    touch "$RUN/end-host"
+}
+
+# A scratch copy of the programs, so that each test has its own settings file beside them.
+fresh_run_folder() {
+    RUN=$WORK/run
+    rm -rf "$RUN" && mkdir -p "$RUN"
+    cp "$WIN64_SCR" "$WIN64_HELPER" "$RUN/"
+    cd "$RUN"
+}
+
+# The saver's settings as the running saver NAME holds them (see winhelper.cpp).
+saver_settings() {
+    "$WINE" ./telvor_winhelper.exe settings telvor.scr "$settings_rva" 2>/dev/null | tr -d '\r'
+}

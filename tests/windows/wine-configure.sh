@@ -1,0 +1,85 @@
+#!/bin/sh
+# Windows tests under Wine: /c shows the dialog; driven by the keyboard, a bad probability keeps
+# it open and a correct form closes it with exit code 1; the settings file beside the program
+# then holds the eight keys in order with the values typed, and a running preview has reloaded
+# them. Argument: a scratch folder.
+WORK=${1:?scratch folder}
+. "$(dirname "$0")/lib.sh"
+mkdir -p "$WORK"
+build_windows || exit 1
+use_wine
+trap cleanup EXIT
+start_xvfb
+fresh_run_folder
+settings_rva=$(symbol_rva saverSettings)
+xdotool mousemove 1000 700
+title="TELVOR Screen Saver Configuration"
+
+# A preview runs, so that the configuring instance has a saver to tell.
+start_host 0 600 200 100 || exit 1
+start_program preview 300 ./telvor.scr /p "$host_window"
+wait_for_colour "$WORK/p.png" 200x100+0+600 800080 2000 30
+check "preview starts with the defaults" test "$(saver_settings)" = \
+    "today=1 probability=50 height=0 speed=33 dwell=33 cumulative=1 fullSpeed=0"
+
+start_program configure 240 ./telvor.scr /c
+dialog=""
+for _ in $(seq 60); do
+    dialog=$(xdotool search --name "$title" 2>/dev/null | head -n 1)
+    [ -n "$dialog" ] && break
+    sleep 0.5
+done
+check "the dialog appears with its title" test -n "$dialog"
+[ -n "$dialog" ] || { finish; exit 1; }
+xdotool windowfocus --sync "$dialog"
+keys() { xdotool key --delay 80 "$@"; }
+text() { xdotool type --delay 80 "$1"; }
+# The focus starts on "Today"; the tab order follows the dialog's controls. Unticking "Today"
+# enables the start date, which the tab then reaches.
+keys space Tab space Tab
+text "05/03/2021"
+keys Tab
+text "150"
+keys Tab
+text "120"
+keys Tab
+text "7"
+keys Tab
+text "42"
+keys Tab space Return
+sleep 2
+check "a probability of 150 keeps the dialog open" running configure
+check "the dialog is still shown" test -n "$(xdotool search --name "$title" 2>/dev/null)"
+# The focus rests on the probability, which failed: mend it and press Enter.
+keys End BackSpace BackSpace BackSpace
+text "25"
+keys Return
+check "a correct form closes the dialog with exit code 1" exits_with configure 20 1
+
+expected="[TELVOR]
+Today=0
+Start Date=05/03/2021
+Probability=25
+Height=120
+Speed=42
+Dwell=7
+Cumulative=0
+Full Speed=1"
+check "the settings file holds the eight keys in order" \
+    test "$(tr -d '\r' <telvor.ini 2>/dev/null)" = "$expected"
+echo "settings file:"
+cat telvor.ini 2>/dev/null
+
+reloaded() {
+    for _ in $(seq 20); do
+        [ "$(saver_settings)" = "today=0 probability=25 height=120 speed=42 dwell=7 cumulative=0 fullSpeed=1" ] && return 0
+        sleep 0.5
+    done
+    return 1
+}
+check "the running preview reloaded the settings" reloaded
+echo "preview settings: $(saver_settings)"
+check "the preview still runs" running preview
+end_host
+wait_exit preview 15
+finish

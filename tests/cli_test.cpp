@@ -229,3 +229,58 @@ TEST(Cli, BatchOfAHundredThousandLines) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(CliSaver, LunationSummaryAndTrace) {
+    Outcome r = telvor("lunation --date 2024-06-15 --zone 0 --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["startDate"], "2024-06-06");
+    EXPECT_EQ(j["hijriMonth"], 12);
+    EXPECT_EQ(j["hijriYear"], 1445);
+    EXPECT_GE(j["mapColumnOffset"].get<int>(), 0);
+    EXPECT_LT(j["mapColumnOffset"].get<int>(), 1440);
+    ASSERT_TRUE(j["firstVisible"].is_object());
+    EXPECT_EQ(j["firstVisible"]["date"], "2024-06-07");
+    const std::string text = j["firstVisible"]["text"];
+    EXPECT_NE(text.find("\u00b0N"), std::string::npos) << text;
+    const int ticks = j["ticks"];
+    EXPECT_GT(ticks, 1);
+    EXPECT_LE(ticks, 2001);
+    EXPECT_EQ(j["endDate"], "2024-07-18");
+
+    Outcome traced = telvor("lunation --date 2024-06-15 --zone 0 --trace");
+    ASSERT_EQ(traced.code, 0);
+    std::istringstream lines(traced.out);
+    std::string line;
+    int count = 0, found = -1;
+    nlohmann::json last;
+    while (std::getline(lines, line)) {
+        last = nlohmann::json::parse(line);
+        if (last.contains("tick")) {
+            ++count;
+            EXPECT_EQ(last["tick"], count);
+            if (found < 0 && last["zoneFound"] == 1) found = count;
+            if (last["drawn"] == 0) {
+                EXPECT_TRUE(last["firstColumn"].is_null());
+            }
+        }
+    }
+    EXPECT_EQ(count, ticks);
+    EXPECT_EQ(found, j["firstVisible"]["tick"].get<int>());
+    EXPECT_EQ(last["ticks"], ticks) << "the summary comes last";
+}
+
+TEST(CliSaver, BadOptions) {
+    for (const char *args :
+         {"lunation --zone 2000", "lunation --date 2100-01-01", "lunation --lat 5", "render --out",
+          "render --size 0x0 --out x.png", "render", "render --cumulative maybe --out x.png",
+          "render --frames /nonexistent --every 2"}) {
+        Outcome r = telvor(args);
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_EQ(r.out, "") << args;
+    }
+}
+
+} // namespace

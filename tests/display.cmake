@@ -15,3 +15,8 @@ if(TARGET telvor)
            COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/render_test.sh $<TARGET_FILE:telvor>)
   set_tests_properties(Render.PictureHasTheMapAndTheZone PROPERTIES TIMEOUT 300)
 endif()
+if(TARGET telvor-saver)
+  add_test(NAME SaverConfigure.DefaultsSavedOnFirstOfFebruary
+           COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/configure_defaults_test.sh $<TARGET_FILE:telvor-saver>)
+  set_tests_properties(SaverConfigure.DefaultsSavedOnFirstOfFebruary PROPERTIES TIMEOUT 60 SKIP_RETURN_CODE 77)
+endif()

@@ -23,6 +23,8 @@ void restore(const Saved& s) {
 
 // Starts the saver headless at 1024 x 768 on 15 June 2024 (UT), runs the lunation's ticks and
 // returns the state just before its widest sweep tick.
+Saved searchTickState;
+
 Saved widestTick(int& widest) {
     platformSetInstallSignalHandlers(false);
     platformInitHeadless(1024, 768);
@@ -38,6 +40,7 @@ Saved widestTick(int& widest) {
     widest = -1;
     for (int tick = 0; tick < 2001; ++tick) {
         const Saved before = capture();
+        if (tick == 5) searchTickState = before;
         SendMessageA(saverWindow, WM_TIMER, 1, 0);
         if (sweepStats.drawn > widest && animationState.tickCount != 0) {
             widest = sweepStats.drawn;
@@ -63,6 +66,18 @@ void BM_sweepTickAtWidestZone(benchmark::State& state) {
     platformShutdown();
 }
 BENCHMARK(BM_sweepTickAtWidestZone)->Unit(benchmark::kMillisecond);
+
+// A tick of the search phase: little computing, so mostly the drawing a tick always does.
+void BM_searchTick(benchmark::State& state) {
+    int widest = 0;
+    widestTick(widest);
+    for (auto _ : state) {
+        restore(searchTickState);
+        SendMessageA(saverWindow, WM_TIMER, 1, 0);
+    }
+    platformShutdown();
+}
+BENCHMARK(BM_searchTick)->Unit(benchmark::kMillisecond);
 
 void BM_renderLunation(benchmark::State& state) {
     SaverRunOptions options;

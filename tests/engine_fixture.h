@@ -20,6 +20,14 @@ class EngineTest : public ::testing::Test {
         dayOfYearCounter = 0;
     }
     EphemerisState &s = ephemerisState;
+    // Writes the inputs of one computation: date, clock minute, zone, longitude and latitude.
+    void place(int d, int m, int y, int minute, int zone, double lonMinutes, double latDeg) {
+        s.day = int16_t(d), s.month = int16_t(m), s.year = int16_t(y);
+        s.calcMinute = s.simMinute = int16_t(minute);
+        s.zoneOffsetMinutes = int16_t(zone);
+        s.longitudeMinutes = float(lonMinutes);
+        s.latitude = float(latDeg * kDeg);
+    }
 };
 
 // A table of golden comparisons: each names its case and unit; the worst error is printed.

@@ -6,13 +6,6 @@ namespace {
 
 class Moon : public EngineTest {
   protected:
-    void place(int d, int m, int y, int minute, int zone, double lonMinutes, double latDeg) {
-        s.day = int16_t(d), s.month = int16_t(m), s.year = int16_t(y);
-        s.calcMinute = s.simMinute = int16_t(minute);
-        s.zoneOffsetMinutes = int16_t(zone);
-        s.longitudeMinutes = float(lonMinutes);
-        s.latitude = float(latDeg * kDeg);
-    }
     // Every 53rd hour from 1901 to 2099 at a spread of places: a few thousand evaluations.
     template <typename F> void sweep(F check) {
         for (int y = 1901; y <= 2099; y += 3)

@@ -3,16 +3,7 @@
 
 namespace {
 
-class Sun : public EngineTest {
-  protected:
-    void place(int d, int m, int y, int minute, int zone, double lonMinutes, double latDeg) {
-        s.day = int16_t(d), s.month = int16_t(m), s.year = int16_t(y);
-        s.calcMinute = s.simMinute = int16_t(minute);
-        s.zoneOffsetMinutes = int16_t(zone);
-        s.longitudeMinutes = float(lonMinutes);
-        s.latitude = float(latDeg * kDeg);
-    }
-};
+using Sun = EngineTest;
 
 TEST_F(Sun, WorkedExamples) {
     Golden angles("sun angles");

@@ -45,29 +45,41 @@ struct Given {
     std::string batch;
 };
 
-void addInputOptions(CLI::App *app, Given &given) {
-    struct Item {
-        const char *flag;
-        const char *name;
-        const char *help;
-    };
-    static const Item items[] = {
-        {"--date", "date", "Date YYYY-MM-DD, 1901-01-01..2099-12-31 (default: today's local date)"},
-        {"--minute", "minute", "Local clock minute, -1440..2879 (default 0)"},
-        {"--time", "time", "Local clock time HH:MM, the same as --minute HH*60+MM"},
-        {"--zone", "zone", "Local time minus UT in minutes, -1440..1440 (default 0)"},
-        {"--lat", "lat", "Latitude in degrees, north positive, -90..90 (default 0)"},
-        {"--lon", "lon", "Longitude in degrees, east positive, -180..180 (default 0)"},
-        {"--height", "height", "Sight height in metres, 0..9999 (default 0)"},
-        {"--probability", "probability", "Visibility probability in percent, 1..99 (default 50)"},
-    };
-    for (const Item &item : items) {
-        std::string name = item.name;
+// The help of every input option; the option name is the key of batch lines too.
+struct OptionHelp {
+    const char *name;
+    const char *help;
+};
+const OptionHelp kOptionHelp[] = {
+    {"date", "Date YYYY-MM-DD, 1901-01-01..2099-12-31 (default: today's local date)"},
+    {"minute", "Local clock minute, -1440..2879 (default 0)"},
+    {"time", "Local clock time HH:MM, the same as --minute HH*60+MM"},
+    {"zone", "Local time minus UT in minutes, -1440..1440 (default 0)"},
+    {"lat", "Latitude in degrees, north positive, -90..90 (default 0)"},
+    {"lon", "Longitude in degrees, east positive, -180..180 (default 0)"},
+    {"height", "Sight height in metres, 0..9999 (default 0)"},
+    {"probability", "Visibility probability in percent, 1..99 (default 50)"},
+};
+
+// Adds the named input options; their texts are kept in `given` and checked later.
+void addValueOptions(CLI::App *app, Given &given, std::initializer_list<const char *> names,
+                     const char *zoneHelp = nullptr) {
+    for (const OptionHelp &o : kOptionHelp) {
+        bool wanted = false;
+        for (const char *n : names)
+            wanted = wanted || std::string(n) == o.name;
+        if (!wanted) continue;
+        const std::string name = o.name;
+        const char *help = (zoneHelp && name == "zone") ? zoneHelp : o.help;
         app->add_option_function<std::string>(
-               item.flag, [&given, name](const std::string &v) { given.values[name] = v; },
-               item.help)
+               "--" + name, [&given, name](const std::string &v) { given.values[name] = v; }, help)
             ->type_name("");
     }
+}
+
+void addInputOptions(CLI::App *app, Given &given) {
+    addValueOptions(app, given,
+                    {"date", "minute", "time", "zone", "lat", "lon", "height", "probability"});
     app->add_flag("--json", given.json, "Print one JSON object instead of text");
     app->add_option("--batch", given.batch,
                     "Read one JSON object of inputs per line from FILE (- for standard input) "
@@ -127,24 +139,8 @@ struct SaverGiven {
 };
 
 void addSaverOptions(CLI::App *app, SaverGiven &g, bool render) {
-    struct Item {
-        const char *flag;
-        const char *name;
-        const char *help;
-    };
-    static const Item items[] = {
-        {"--date", "date", "Start date YYYY-MM-DD, 1901-01-01..2099-12-31 (default: today)"},
-        {"--zone", "zone", "Local time minus UT in minutes, -1440..1440 (default: the local zone)"},
-        {"--height", "height", "Sight height in metres, 0..9999 (default 0)"},
-        {"--probability", "probability", "Visibility probability in percent, 1..99 (default 50)"},
-    };
-    for (const Item &item : items) {
-        std::string name = item.name;
-        app->add_option_function<std::string>(
-               item.flag, [&g, name](const std::string &v) { g.inputs.values[name] = v; },
-               item.help)
-            ->type_name("");
-    }
+    addValueOptions(app, g.inputs, {"date", "zone", "height", "probability"},
+                    "Local time minus UT in minutes, -1440..1440 (default: the local zone)");
     if (!render) {
         app->add_flag("--json", g.inputs.json, "Print the summary as one JSON object");
         app->add_flag("--trace", g.trace, "First print one JSON line per tick");

@@ -149,9 +149,13 @@ TEST_F(Display, CharacterSpacingFollowsTheScreenWidth) {
 }
 
 TEST(ZoneOffset, DaylightSavingOnlyWhileInEffect) {
-    const char* saved = std::getenv("TZ");
+    const char *saved = std::getenv("TZ");
     const std::string previous = saved ? saved : "";
-    struct Case { const char* tz; int64_t when; int minutes; } cases[] = {
+    struct Case {
+        const char *tz;
+        int64_t when;
+        int minutes;
+    } cases[] = {
         {"CET-1CEST,M3.5.0,M10.5.0/3", 1768478400, 60},  // 15 January 2026, winter
         {"CET-1CEST,M3.5.0,M10.5.0/3", 1784116800, 120}, // 15 July 2026, summer
         {"EST5EDT,M3.2.0,M11.1.0", 1768478400, -300},
@@ -159,13 +163,15 @@ TEST(ZoneOffset, DaylightSavingOnlyWhileInEffect) {
         {"IST-5:30", 1768478400, 330},
         {"UTC0", 1784116800, 0},
     };
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         setenv("TZ", c.tz, 1);
         tzset();
         EXPECT_EQ(localZoneOffsetAt(c.when), c.minutes) << c.tz << " at " << c.when;
     }
-    if (saved) setenv("TZ", previous.c_str(), 1);
-    else unsetenv("TZ");
+    if (saved)
+        setenv("TZ", previous.c_str(), 1);
+    else
+        unsetenv("TZ");
     tzset();
 }
 

@@ -4,6 +4,8 @@ set -e
 PACKAGES="build-essential cmake pkg-config git libgtest-dev libgmock-dev googletest libbenchmark-dev \
 libcli11-dev nlohmann-json3-dev libpng-dev libx11-dev libxext-dev \
 xvfb xdotool x11-utils imagemagick"
+# The Windows cross builds and their tests: mingw-w64 (static runtime), Wine, wrestool.
+PACKAGES="$PACKAGES g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 icoutils"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

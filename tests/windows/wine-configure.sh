@@ -80,6 +80,28 @@ reloaded() {
 check "the running preview reloaded the settings" reloaded
 echo "preview settings: $(saver_settings)"
 check "the preview still runs" running preview
+
+# The dialog's parent: the window given after /c; the foreground window for /c:1234, whose colon
+# ends the number (1234 is no window: with it as parent the dialog could not open); none
+# without a switch. Each dialog is closed with Enter over the settings saved above.
+dialog_owner() { # NAME EXPECTED ARGS...: runs the saver with ARGS, compares the dialog's owner
+    name=$1
+    expected=$2
+    shift 2
+    start_program "$name" 60 ./telvor.scr "$@"
+    got=$("$WINE" ./telvor_winhelper.exe owner "$title" | tr -d '\r')
+    w=$(xdotool search --name "$title" 2>/dev/null | head -n 1)
+    [ -n "$w" ] && xdotool windowfocus --sync "$w" && xdotool key Return
+    exits_with "$name" 20 1 || return 1
+    echo "$* -> dialog owner ${got:-none}"
+    case $expected in
+    not:*) [ -n "$got" ] && [ "$got" != "${expected#not:}" ] ;;
+    *) [ "$got" = "$expected" ] ;;
+    esac
+}
+check "/c <window> gives the dialog that parent" dialog_owner c_window "$host_window" /c "$host_window"
+check "/c:1234 opens the dialog over the foreground window" dialog_owner c_colon not:1234 /c:1234
+check "no switch opens the dialog without a parent" dialog_owner no_switch 0
 end_host
 wait_exit preview 15
 finish

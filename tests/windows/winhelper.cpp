@@ -4,6 +4,8 @@
 //   host X Y W H FILE            shows a pop-up window at X, Y of W x H pixels, prints its handle
 //                                in decimal, destroys it once FILE exists (or after 10 minutes)
 //                                and exits 0
+//   owner TITLE                  waits up to 20 s for a top-level window titled TITLE and prints
+//                                its owner's handle in decimal (0: none); exits 1 if none came
 //   gdi NAME                     prints the GDI object count of the process NAME (e.g. telvor.scr)
 //   settings NAME RVA            prints NAME's saverSettings, found at RVA (hexadecimal), as
 //                                "today=.. probability=.. height=.. speed=.. dwell=..
@@ -33,9 +35,9 @@ namespace {
 // Offsets in the process environment block of this build's word size.
 constexpr size_t kPebImageBase = sizeof(void *) == 8 ? 0x10 : 0x08;
 constexpr size_t kPebGdiHandleTable = sizeof(void *) == 8 ? 0xf8 : 0x94;
-// The GDI handle table: 65536 entries of 16 bytes; byte 12 of an entry is the object type, 0
-// for a free entry.
-constexpr size_t kGdiEntries = 0x10000, kGdiEntrySize = 16, kGdiTypeOffset = 12;
+// Wine's GDI handle table: 65536 entries of 24 bytes (64-bit object and user pointers on every
+// build); byte 14 of an entry is the object type, 0 for a free entry.
+constexpr size_t kGdiEntries = 0x10000, kGdiEntrySize = 24, kGdiTypeOffset = 14;
 
 DWORD findProcess(const char *name) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -129,6 +131,18 @@ int host(int x, int y, int width, int height, const char *endFile) {
     return 0;
 }
 
+int owner(const char *title) {
+    for (int i = 0; i < 200; ++i) {
+        if (HWND window = FindWindowA(nullptr, title)) {
+            HWND owning = GetWindow(window, GW_OWNER);
+            std::printf("%lld\n", static_cast<long long>(reinterpret_cast<INT_PTR>(owning)));
+            return 0;
+        }
+        Sleep(100);
+    }
+    return 1;
+}
+
 int soak(HANDLE process, UINT_PTR animationRva, int lunations, DWORD seconds) {
     const UINT_PTR tickRva = animationRva + offsetof(AnimationState, tickCount);
     const DWORD start = GetTickCount();
@@ -138,8 +152,12 @@ int soak(HANDLE process, UINT_PTR animationRva, int lunations, DWORD seconds) {
         int32_t ticks = 0;
         if (!readImage(process, tickRva, &ticks, sizeof ticks)) return 1;
         if (previous > 0 && ticks == 0) {
+            // Read a moment into the dwell, when the saver's thread is idle, not while the
+            // ending tick may still be releasing its surfaces.
+            Sleep(300);
+            const long count = gdiObjects(process);
             ++ended;
-            std::printf("lunation %d gdi %ld\n", static_cast<int>(ended), gdiObjects(process));
+            std::printf("lunation %d gdi %ld\n", static_cast<int>(ended), count);
             std::fflush(stdout);
         }
         previous = ticks;
@@ -155,6 +173,7 @@ int main(int argc, char **argv) {
     if (!std::strcmp(command, "host") && argc == 7)
         return host(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
                     argv[6]);
+    if (!std::strcmp(command, "owner") && argc == 3) return owner(argv[2]);
     if (argc < 3) return 1;
     HANDLE process = openProcess(argv[2]);
     if (!process) return 1;

@@ -1,0 +1,36 @@
+# Tests of the Windows saver: the resource script against the dialog's description (here), and
+# the cross-built programs, checked with objdump and run under Wine in Xvfb (tests/windows/).
+add_executable(windows_rc_test ${CMAKE_CURRENT_LIST_DIR}/windows/rc_test.cpp)
+target_link_libraries(windows_rc_test PRIVATE GTest::gtest_main)
+target_include_directories(windows_rc_test PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_definitions(windows_rc_test
+                           PRIVATE TELVOR_RESOURCES_DIR="${PROJECT_SOURCE_DIR}/resources")
+gtest_discover_tests(windows_rc_test)
+
+# Each script builds build-win32/ and build-win64/ first (scripts/build-windows.sh) and works in
+# its own scratch folder; they share the cross builds and one Wine prefix, so they run one at a
+# time, after the set-up that makes the prefix afresh.
+set(windows_scripts ${CMAKE_CURRENT_LIST_DIR}/windows)
+set(windows_scratch ${CMAKE_BINARY_DIR}/windows-tests)
+set(TELVOR_SOAK_LUNATIONS 6 CACHE STRING "Lunations of the Windows soak test (about 30 s each)")
+add_test(NAME windows_wine_prefix COMMAND sh ${windows_scripts}/wine-prefix.sh
+                                          ${windows_scratch}/prefix)
+add_test(NAME windows_pe_check COMMAND sh ${windows_scripts}/check-pe.sh ${windows_scratch}/pe)
+add_test(NAME windows_wine_fullscreen COMMAND sh ${windows_scripts}/wine-fullscreen.sh
+                                              ${windows_scratch}/fullscreen)
+add_test(NAME windows_wine_preview COMMAND sh ${windows_scripts}/wine-preview.sh
+                                           ${windows_scratch}/preview)
+add_test(NAME windows_wine_configure COMMAND sh ${windows_scripts}/wine-configure.sh
+                                             ${windows_scratch}/configure)
+add_test(NAME windows_wine_soak COMMAND sh ${windows_scripts}/wine-soak.sh ${windows_scratch}/soak
+                                        ${TELVOR_SOAK_LUNATIONS})
+set_tests_properties(windows_wine_prefix PROPERTIES FIXTURES_SETUP telvor_wine TIMEOUT 900
+                                                    RESOURCE_LOCK telvor_windows)
+set_tests_properties(windows_pe_check PROPERTIES TIMEOUT 900 RESOURCE_LOCK telvor_windows)
+set_tests_properties(windows_wine_fullscreen windows_wine_preview windows_wine_configure
+                     PROPERTIES FIXTURES_REQUIRED telvor_wine TIMEOUT 300
+                                RESOURCE_LOCK telvor_windows)
+math(EXPR soak_timeout "${TELVOR_SOAK_LUNATIONS} * 120 + 300")
+set_tests_properties(windows_wine_soak PROPERTIES FIXTURES_REQUIRED telvor_wine
+                                                  TIMEOUT ${soak_timeout}
+                                                  RESOURCE_LOCK telvor_windows)

@@ -34,3 +34,10 @@ math(EXPR soak_timeout "${TELVOR_SOAK_LUNATIONS} * 120 + 300")
 set_tests_properties(windows_wine_soak PROPERTIES FIXTURES_REQUIRED telvor_wine
                                                   TIMEOUT ${soak_timeout}
                                                   RESOURCE_LOCK telvor_windows)
+# The Windows build against the Linux one: the same lunation start and first visible place.
+if(TARGET telvor)
+  add_test(NAME windows_wine_parity COMMAND sh ${windows_scripts}/wine-parity.sh
+                                            ${windows_scratch}/parity $<TARGET_FILE:telvor>)
+  set_tests_properties(windows_wine_parity PROPERTIES FIXTURES_REQUIRED telvor_wine TIMEOUT 600
+                                                      RESOURCE_LOCK telvor_windows)
+endif()

@@ -13,13 +13,13 @@ pids=""
 
 # check NAME CONDITION...: runs the condition (a command) and reports it by name.
 check() {
-    name=$1
+    check_name=$1
     shift
     if "$@"; then
-        echo "ok: $name"
+        echo "ok: $check_name"
         passed=$((passed + 1))
     else
-        echo "FAILED: $name"
+        echo "FAILED: $check_name"
         failed=$((failed + 1))
     fi
 }
@@ -76,13 +76,13 @@ cleanup() {
 # limit; its exit code lands in $WORK/NAME.rc (124 when the limit ended it), its output in
 # $WORK/NAME.out.
 start_program() {
-    name=$1
-    limit=$2
+    program_name=$1
+    program_limit=$2
     shift 2
-    rm -f "$WORK/$name.rc"
+    rm -f "$WORK/$program_name.rc"
     (
-        timeout -k 5 "$limit" "$WINE" "$@" >"$WORK/$name.out" 2>&1
-        echo $? >"$WORK/$name.rc"
+        timeout -k 5 "$program_limit" "$WINE" "$@" >"$WORK/$program_name.out" 2>&1
+        echo $? >"$WORK/$program_name.rc"
     ) &
     pids="$pids $!"
 }

@@ -85,14 +85,14 @@ check "the preview still runs" running preview
 # ends the number (1234 is no window: with it as parent the dialog could not open); none
 # without a switch. Each dialog is closed with Enter over the settings saved above.
 dialog_owner() { # NAME EXPECTED ARGS...: runs the saver with ARGS, compares the dialog's owner
-    name=$1
+    owner_run=$1
     expected=$2
     shift 2
-    start_program "$name" 60 ./telvor.scr "$@"
+    start_program "$owner_run" 60 ./telvor.scr "$@"
     got=$("$WINE" ./telvor_winhelper.exe owner "$title" | tr -d '\r')
     w=$(xdotool search --name "$title" 2>/dev/null | head -n 1)
     [ -n "$w" ] && xdotool windowfocus --sync "$w" && xdotool key Return
-    exits_with "$name" 20 1 || return 1
+    exits_with "$owner_run" 20 1 || return 1
     echo "$* -> dialog owner ${got:-none}"
     case $expected in
     not:*) [ -n "$got" ] && [ "$got" != "${expected#not:}" ] ;;

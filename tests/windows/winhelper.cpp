@@ -14,6 +14,10 @@
 //                                time it drops to 0 (a lunation ended, its surfaces released)
 //                                prints "lunation I gdi COUNT"; exits 0 after LUNATIONS, 2 after
 //                                SEC seconds
+//   lunation NAME START VISIBLE  waits up to 120 s for the first visible place of the lunation
+//                                under way, then prints lunationStart (RVA START) and
+//                                visiblePointText (RVA VISIBLE) as "start=YYYY-MM-DD minute=M
+//                                estimate=E text=T", bytes above 127 in T as '?'
 // The RVAs come from the symbol table of the program (nm); the layouts from our own headers.
 // Exit code 1: bad arguments or the process cannot be read.
 #include <windows.h>
@@ -143,6 +147,22 @@ int owner(const char *title) {
     return 1;
 }
 
+int lunation(HANDLE process, UINT_PTR startRva, UINT_PTR visibleRva) {
+    char text[sizeof visiblePointText] = {};
+    for (int i = 0; i < 1200 && !text[0]; ++i) {
+        if (!readImage(process, visibleRva, text, sizeof text)) return 1;
+        if (!text[0]) Sleep(100);
+    }
+    LunationStart start{};
+    if (!text[0] || !readImage(process, startRva, &start, sizeof start)) return 1;
+    text[sizeof text - 1] = '\0';
+    for (char &c : text)
+        if (static_cast<unsigned char>(c) > 127) c = '?';
+    std::printf("start=%04d-%02d-%02d minute=%d estimate=%.8f text=%s\n", start.year, start.month,
+                start.day, start.minute, static_cast<double>(start.estimate), text);
+    return 0;
+}
+
 int soak(HANDLE process, UINT_PTR animationRva, int lunations, DWORD seconds) {
     const UINT_PTR tickRva = animationRva + offsetof(AnimationState, tickCount);
     const DWORD start = GetTickCount();
@@ -193,6 +213,8 @@ int main(int argc, char **argv) {
                     static_cast<int>(v.fullSpeed));
         return 0;
     }
+    if (!std::strcmp(command, "lunation") && argc == 5)
+        return lunation(process, rva, std::strtoull(argv[4], nullptr, 16));
     if (!std::strcmp(command, "soak") && argc == 6)
         return soak(process, rva, std::atoi(argv[4]), static_cast<DWORD>(std::atoi(argv[5])));
     return 1;

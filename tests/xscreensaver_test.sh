@@ -1,0 +1,99 @@
+#!/bin/sh
+# The installed xscreensaver and XSecureLock forms under Xvfb: each draws the map into the window
+# it is given (one process per window) and ends within a second of SIGTERM; and the installed
+# data files are well formed.
+# Usage: xscreensaver_test.sh CMAKE BUILD_DIR draw|files
+set -u
+CMAKE=$1
+BUILD=$2
+CASE=$3
+DIR=$(mktemp -d)
+fail() { echo "FAIL ($CASE): $*"; exit 1; }
+pids=""
+trap 'for p in $pids; do kill $p 2>/dev/null; done; rm -rf "$DIR"' EXIT
+ROOT="$DIR/root"
+"$CMAKE" --install "$BUILD" --prefix "$ROOT" >/dev/null || fail "install failed"
+
+if [ "$CASE" = files ]; then
+    XML="$ROOT/share/xscreensaver/config/telvor.xml"
+    [ -f "$XML" ] || fail "no $XML"
+    if command -v xmllint >/dev/null; then
+        xmllint --noout "$XML" || fail "telvor.xml is not well formed"
+    fi
+    grep -q '<screensaver name="telvor" _label="TELVOR">' "$XML" || fail "no screensaver element"
+    grep -q '<command arg="-root"/>' "$XML" || fail "no -root command"
+    grep -q '<_description>' "$XML" || fail "no description"
+    [ "$(readlink -f "$ROOT/libexec/xscreensaver/telvor")" = "$(readlink -f "$ROOT/bin/telvor-saver")" ] ||
+        fail "libexec/xscreensaver/telvor is not the saver"
+    [ -x "$ROOT/libexec/xsecurelock/saver_telvor" ] || fail "no XSecureLock module"
+    DESKTOP="$ROOT/share/applications/telvor-settings.desktop"
+    grep -qx 'Exec=telvor-saver -c' "$DESKTOP" || fail "desktop entry does not run the dialog"
+    if command -v desktop-file-validate >/dev/null; then
+        desktop-file-validate "$DESKTOP" || fail "desktop entry not valid"
+    fi
+    for page in telvor telvor-saver; do
+        MAN="$ROOT/share/man/man1/$page.1"
+        [ -f "$MAN" ] || fail "no man page $page.1"
+        grep -q '@PROJECT_VERSION@' "$MAN" && fail "$page.1 not configured"
+        if command -v groff >/dev/null; then
+            warnings=$(groff -man -ww -z "$MAN" 2>&1)
+            [ -z "$warnings" ] || fail "$page.1: $warnings"
+        fi
+    done
+    echo "1 passed, 0 failed"
+    exit 0
+fi
+
+for tool in Xvfb xev import convert; do
+    command -v $tool >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
+done
+export XDG_CONFIG_HOME="$DIR/config"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$DIR/display" 2>/dev/null &
+pids="$!"
+for i in $(seq 100); do [ -s "$DIR/display" ] && break; sleep 0.1; done
+[ -s "$DIR/display" ] || { echo "SKIP: Xvfb did not start"; exit 77; }
+export DISPLAY=":$(cat "$DIR/display")"
+
+# Two windows of a host, as xscreensaver makes one per screen: xev's, which prints its id
+# (its small inner window leaves most of it to the saver).
+windows=""
+for n in 1 2; do
+    xev -geometry 400x300+$((n * 420 - 400))+20 >"$DIR/xev$n" 2>/dev/null &
+    pids="$pids $!"
+    w=""
+    for i in $(seq 100); do
+        w=$(sed -n 's/^Outer window is \(0x[0-9a-fA-F]*\).*/\1/p' "$DIR/xev$n")
+        [ -n "$w" ] && break
+        sleep 0.1
+    done
+    [ -n "$w" ] || fail "no host window $n"
+    windows="$windows $w"
+done
+set -- $windows
+# xscreensaver's form on the first, XSecureLock's module on the second.
+XSCREENSAVER_WINDOW=$1 "$ROOT/libexec/xscreensaver/telvor" -root &
+HACK=$!
+XSCREENSAVER_WINDOW=$2 "$ROOT/libexec/xsecurelock/saver_telvor" &
+LOCK=$!
+pids="$pids $HACK $LOCK"
+sleep 3
+for pair in "$1:$HACK:xscreensaver" "$2:$LOCK:xsecurelock"; do
+    w=${pair%%:*}
+    rest=${pair#*:}
+    pid=${rest%%:*}
+    name=${rest#*:}
+    kill -0 "$pid" 2>/dev/null || fail "$name: the saver did not keep running"
+    import -window "$w" "$DIR/$name.png" || fail "$name: cannot read the window"
+    colours=$(convert "$DIR/$name.png" -format %c histogram:info:- | tr 'a-f' 'A-F')
+    echo "$colours" | grep -q "#FF00FF" || fail "$name: no land colour in the window"
+    echo "$colours" | grep -q "#800080" || fail "$name: no sea colour in the window"
+done
+for pair in "$HACK:xscreensaver" "$LOCK:xsecurelock"; do
+    pid=${pair%%:*}
+    name=${pair#*:}
+    kill -TERM "$pid"
+    for i in $(seq 10); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && fail "$name: still running a second after SIGTERM"
+    wait "$pid"
+done
+echo "1 passed, 0 failed"

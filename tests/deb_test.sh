@@ -56,7 +56,10 @@ if [ -n "${TELVOR_DEB_MIRROR:-}" ] && command -v debootstrap >/dev/null; then
     CHROOT="$DIR/bookworm"
     if debootstrap --variant=minbase bookworm "$CHROOT" "$TELVOR_DEB_MIRROR" >"$DIR/boot.log" 2>&1; then
         cp "$DEB" "$CHROOT/tmp/"
-        chroot "$CHROOT" sh -c "apt-get install -y -qq /tmp/$(basename "$DEB")" >"$DIR/apt.log" 2>&1 ||
+        cp /etc/resolv.conf "$CHROOT/etc/resolv.conf" 2>/dev/null
+        chroot "$CHROOT" sh -c "apt-get update -qq &&
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/$(basename "$DEB")" \
+            >"$DIR/apt.log" 2>&1 ||
             fail "apt install in a fresh root: $(tail -5 "$DIR/apt.log")"
         chroot "$CHROOT" telvor moon --date 2024-03-10 >/dev/null || fail "telvor in the fresh root"
         chroot "$CHROOT" telvor-saver /a || fail "telvor-saver /a in the fresh root"

@@ -41,6 +41,7 @@ struct Dialog {
     // SetFocus on a disabled control: GTK will not focus it, yet the caller expects GetFocus to
     // name it, as Windows does, until the user moves the focus.
     int disabledFocus = -1;
+    guint hookSource = 0; // the pending run of the test hook
 };
 
 std::vector<Dialog *> openDialogs; // innermost last
@@ -185,6 +186,7 @@ void onSetFocus(GtkWindow *, GtkWidget *widget, gpointer data) {
 
 gboolean runTestHook(gpointer data) {
     Dialog *d = static_cast<Dialog *>(data);
+    d->hookSource = 0;
     if (testHook && !d->ended) testHook(toHandle(d->handle), testHookContext);
     return G_SOURCE_REMOVE;
 }
@@ -365,8 +367,9 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGPROC pro
         sigaction(SIGINT, nullptr, &previousInt);
         const guint termSource = g_unix_signal_add(SIGTERM, onTerminate, GINT_TO_POINTER(SIGTERM));
         const guint intSource = g_unix_signal_add(SIGINT, onTerminate, GINT_TO_POINTER(SIGINT));
-        if (testHook) g_idle_add(runTestHook, d);
+        if (testHook) d->hookSource = g_idle_add(runTestHook, d);
         if (!d->ended) g_main_loop_run(d->loop);
+        if (d->hookSource) g_source_remove(d->hookSource); // the dialog ended before it ran
         g_source_remove(termSource);
         g_source_remove(intSource);
         sigaction(SIGTERM, &previousTerm, nullptr);

@@ -45,9 +45,6 @@ bool registerSaverClass(HINSTANCE instance) {
     return RegisterClassA(&wc) != 0;
 }
 
-// The dialog of the Windows program's entry; the same call as runConfigure makes.
-int runConfigDialog(HINSTANCE instance, HWND parent);
-
 int runConfigure(HINSTANCE instance) {
     // Its result is not looked at: -1 (no display here) still saves the settings as loaded.
     DialogBoxParamA(instance, "ConfigDlg", saverWindow, configDialogProc, 0);

@@ -19,6 +19,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/xvfb_server.h"
+
 namespace {
 
 constexpr UINT kGuardTimer = 9; // ends a wait that should have ended otherwise
@@ -26,47 +28,6 @@ constexpr UINT kGuardTimer = 9; // ends a wait that should have ended otherwise
 LRESULT CALLBACK quietProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
-
-// An Xvfb server of this process's own, started with `-displayfd`, which picks a free display
-// number and writes it once the server is ready.
-struct Xvfb {
-    pid_t pid = -1;
-    std::string display; // empty when Xvfb could not be started
-
-    void start(const char *screen) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid = fork();
-        if (pid == 0) {
-            close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
-            int quiet = open("/dev/null", O_WRONLY);
-            if (quiet >= 0) dup2(quiet, 2);
-            // -noreset: the server would otherwise reset, refusing connections for a moment,
-            // each time its last client leaves.
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten",
-                   "tcp", "-noreset", static_cast<char *>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        pollfd p = {fds[0], POLLIN, 0};
-        char c;
-        while (pid > 0 && poll(&p, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        if (!number.empty()) display = ":" + number;
-    }
-
-    void stop() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-        pid = -1;
-        display.clear();
-    }
-};
 
 // Each screen depth has a server of its own, shared by the tests of the suite.
 template <int Depth> class XServerTest : public ::testing::Test {
@@ -120,7 +81,7 @@ template <int Depth> class XServerTest : public ::testing::Test {
 
     static uintptr_t xid(HWND w) { return reinterpret_cast<uintptr_t>(w); }
 
-    static inline Xvfb server;
+    static inline XvfbServer server;
     static inline std::string displayName;
     Display *other = nullptr;
 };

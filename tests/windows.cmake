@@ -12,7 +12,7 @@ gtest_discover_tests(windows_rc_test)
 # time, after the set-up that makes the prefix afresh.
 set(windows_scripts ${CMAKE_CURRENT_LIST_DIR}/windows)
 set(windows_scratch ${CMAKE_BINARY_DIR}/windows-tests)
-set(TELVOR_SOAK_LUNATIONS 6 CACHE STRING "Lunations of the Windows soak test (about 30 s each)")
+set(TELVOR_SOAK_LUNATIONS 20 CACHE STRING "Lunations of the Windows soak test (about 30 s each)")
 add_test(NAME windows_wine_prefix COMMAND sh ${windows_scripts}/wine-prefix.sh
                                           ${windows_scratch}/prefix)
 add_test(NAME windows_pe_check COMMAND sh ${windows_scripts}/check-pe.sh ${windows_scratch}/pe)

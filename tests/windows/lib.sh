@@ -169,6 +169,17 @@ fresh_run_folder() {
     cd "$RUN"
 }
 
+# The common start of a Wine test: the scratch folder $WORK, both builds, Wine, a private Xvfb
+# (ended with Wine on exit) and a fresh run folder holding the 64-bit saver and the helper.
+begin_wine_test() {
+    mkdir -p "$WORK"
+    build_windows || exit 1
+    use_wine
+    trap cleanup EXIT
+    start_xvfb
+    fresh_run_folder
+}
+
 # The saver's settings as the running saver NAME holds them (see winhelper.cpp).
 saver_settings() {
     "$WINE" ./telvor_winhelper.exe settings telvor.scr "$settings_rva" 2>/dev/null | tr -d '\r'

@@ -5,12 +5,7 @@
 # them. Argument: a scratch folder.
 WORK=${1:?scratch folder}
 . "$(dirname "$0")/lib.sh"
-mkdir -p "$WORK"
-build_windows || exit 1
-use_wine
-trap cleanup EXIT
-start_xvfb
-fresh_run_folder
+begin_wine_test
 settings_rva=$(symbol_rva saverSettings)
 xdotool mousemove 1000 700
 title="TELVOR Screen Saver Configuration"
@@ -23,15 +18,17 @@ check "preview starts with the defaults" test "$(saver_settings)" = \
     "today=1 probability=50 height=0 speed=33 dwell=33 cumulative=1 fullSpeed=0"
 
 start_program configure 240 ./telvor.scr /c
+# Found once it is viewable and takes the focus (a focus request on a window not yet mapped
+# fails, so it is repeated).
 dialog=""
 for _ in $(seq 60); do
-    dialog=$(xdotool search --name "$title" 2>/dev/null | head -n 1)
-    [ -n "$dialog" ] && break
+    dialog=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1)
+    [ -n "$dialog" ] && xdotool windowfocus --sync "$dialog" 2>/dev/null && break
+    dialog=""
     sleep 0.5
 done
 check "the dialog appears with its title" test -n "$dialog"
 [ -n "$dialog" ] || { finish; exit 1; }
-xdotool windowfocus --sync "$dialog"
 keys() { xdotool key --delay 80 "$@"; }
 text() { xdotool type --delay 80 "$1"; }
 # The focus starts on "Today"; the tab order follows the dialog's controls. Unticking "Today"
@@ -90,8 +87,17 @@ dialog_owner() { # NAME EXPECTED ARGS...: runs the saver with ARGS, compares the
     shift 2
     start_program "$owner_run" 60 ./telvor.scr "$@"
     got=$("$WINE" ./telvor_winhelper.exe owner "$title" | tr -d '\r')
-    w=$(xdotool search --name "$title" 2>/dev/null | head -n 1)
-    [ -n "$w" ] && xdotool windowfocus --sync "$w" && xdotool key Return
+    # Enter closes it. Under load the window may not be viewable yet when first found, and a
+    # focus request then fails: try again until the dialog has gone.
+    for _ in $(seq 20); do
+        running "$owner_run" || break
+        w=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1)
+        if [ -n "$w" ] && xdotool windowfocus --sync "$w" 2>/dev/null; then
+            xdotool key Return
+            wait_exit "$owner_run" 3 && break
+        fi
+        sleep 0.5
+    done
     exits_with "$owner_run" 20 1 || return 1
     echo "$* -> dialog owner ${got:-none}"
     case $expected in

@@ -3,14 +3,7 @@
 # leaves the saver running, one of 5 pixels ends it with exit code 0. Argument: a scratch folder.
 WORK=${1:?scratch folder}
 . "$(dirname "$0")/lib.sh"
-mkdir -p "$WORK"
-build_windows || exit 1
-use_wine
-trap cleanup EXIT
-start_xvfb
-RUN=$WORK/run
-rm -rf "$RUN" && mkdir -p "$RUN" && cp "$WIN64_SCR" "$RUN/"
-cd "$RUN"
+begin_wine_test
 
 xdotool mousemove 512 384
 start_program saver 120 ./telvor.scr /s

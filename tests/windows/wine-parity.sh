@@ -5,12 +5,7 @@
 WORK=${1:?scratch folder}
 TELVOR=$(realpath "${2:?the telvor program}")
 . "$(dirname "$0")/lib.sh"
-mkdir -p "$WORK"
-build_windows || exit 1
-use_wine
-trap cleanup EXIT
-start_xvfb
-fresh_run_folder
+begin_wine_test
 start_rva=$(symbol_rva lunationStart)
 visible_rva=$(symbol_rva visiblePointText)
 xdotool mousemove 512 384

@@ -4,12 +4,7 @@
 # Argument: a scratch folder.
 WORK=${1:?scratch folder}
 . "$(dirname "$0")/lib.sh"
-mkdir -p "$WORK"
-build_windows || exit 1
-use_wine
-trap cleanup EXIT
-start_xvfb
-fresh_run_folder
+begin_wine_test
 xdotool mousemove 1000 700
 
 start_host 100 100 400 200 || exit 1

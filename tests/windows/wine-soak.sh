@@ -6,12 +6,7 @@
 WORK=${1:?scratch folder}
 LUNATIONS=${TELVOR_SOAK_LUNATIONS:-${2:-6}}
 . "$(dirname "$0")/lib.sh"
-mkdir -p "$WORK"
-build_windows || exit 1
-use_wine
-trap cleanup EXIT
-start_xvfb
-fresh_run_folder
+begin_wine_test
 animation_rva=$(symbol_rva animationState)
 xdotool mousemove 512 384
 printf '[TELVOR]\r\nToday=1\r\nSpeed=99\r\nDwell=1\r\nFull Speed=1\r\n' >telvor.ini

@@ -180,6 +180,16 @@ begin_wine_test() {
     fresh_run_folder
 }
 
+# wait_for_process EXE SECONDS: true once the helper can open the running program EXE (a
+# program started in the background takes a while to appear under Wine, longer under load).
+wait_for_process() {
+    for _ in $(seq $(($2 * 2))); do
+        "$WINE" ./telvor_winhelper.exe gdi "$1" >/dev/null 2>&1 && return 0
+        sleep 0.5
+    done
+    return 1
+}
+
 # The saver's settings as the running saver NAME holds them (see winhelper.cpp).
 saver_settings() {
     "$WINE" ./telvor_winhelper.exe settings telvor.scr "$settings_rva" 2>/dev/null | tr -d '\r'

@@ -15,6 +15,7 @@ compare() { # DATE(DD/MM/YYYY) PROBABILITY HEIGHT
     printf '[TELVOR]\r\nToday=0\r\nStart Date=%s\r\nProbability=%s\r\nHeight=%s\r\nFull Speed=1\r\n' \
         "$1" "$2" "$3" >telvor.ini
     start_program saver 180 ./telvor.scr /s
+    wait_for_process telvor.scr 60
     windows=$(timeout 150 "$WINE" ./telvor_winhelper.exe lunation telvor.scr "$start_rva" \
         "$visible_rva" | tr -d '\r')
     xdotool key x

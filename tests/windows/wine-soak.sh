@@ -13,6 +13,7 @@ printf '[TELVOR]\r\nToday=1\r\nSpeed=99\r\nDwell=1\r\nFull Speed=1\r\n' >telvor.
 
 limit=$((LUNATIONS * 120 + 60))
 start_program saver $((limit + 30)) ./telvor.scr /s
+check "the saver has started" wait_for_process telvor.scr 60
 start=$(date +%s)
 timeout $((limit + 10)) "$WINE" ./telvor_winhelper.exe soak telvor.scr "$animation_rva" \
     "$LUNATIONS" "$limit" | tr -d '\r' >"$WORK/soak.txt"

@@ -2,19 +2,4 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TELVOR_MINGW_PREFIX x86_64-w64-mingw32)
-
-# Debian's posix and win32 thread-model variants both serve; static linking keeps either free of
-# extra DLLs.
-find_program(CMAKE_C_COMPILER NAMES ${TELVOR_MINGW_PREFIX}-gcc-posix ${TELVOR_MINGW_PREFIX}-gcc
-                                    ${TELVOR_MINGW_PREFIX}-gcc-win32 REQUIRED)
-find_program(CMAKE_CXX_COMPILER NAMES ${TELVOR_MINGW_PREFIX}-g++-posix ${TELVOR_MINGW_PREFIX}-g++
-                                      ${TELVOR_MINGW_PREFIX}-g++-win32 REQUIRED)
-find_program(CMAKE_RC_COMPILER NAMES ${TELVOR_MINGW_PREFIX}-windres REQUIRED)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TELVOR_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# One self-contained program: the C and C++ runtimes linked in, only system DLLs imported.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

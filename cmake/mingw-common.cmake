@@ -1,0 +1,17 @@
+# The part of the mingw-w64 toolchain files that both processors share; TELVOR_MINGW_PREFIX is set first.
+
+# Debian's posix and win32 thread-model variants both serve; static linking keeps either free of
+# extra DLLs.
+find_program(CMAKE_C_COMPILER NAMES ${TELVOR_MINGW_PREFIX}-gcc-posix ${TELVOR_MINGW_PREFIX}-gcc
+                                    ${TELVOR_MINGW_PREFIX}-gcc-win32 REQUIRED)
+find_program(CMAKE_CXX_COMPILER NAMES ${TELVOR_MINGW_PREFIX}-g++-posix ${TELVOR_MINGW_PREFIX}-g++
+                                      ${TELVOR_MINGW_PREFIX}-g++-win32 REQUIRED)
+find_program(CMAKE_RC_COMPILER NAMES ${TELVOR_MINGW_PREFIX}-windres REQUIRED)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TELVOR_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# One self-contained program: the C and C++ runtimes linked in, only system DLLs imported.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -28,7 +28,7 @@ fi
 for tool in Xvfb xdotool xev; do
     command -v $tool >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
 done
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$DIR/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$DIR/display" 2>/dev/null &
 pids="$!"
 for i in $(seq 100); do [ -s "$DIR/display" ] && break; sleep 0.1; done
 [ -s "$DIR/display" ] || { echo "SKIP: Xvfb did not start"; exit 77; }

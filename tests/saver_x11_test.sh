@@ -7,7 +7,7 @@ for tool in Xvfb xdotool import convert; do
 done
 DIR=$(mktemp -d)
 export XDG_CONFIG_HOME="$DIR/config"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$DIR/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$DIR/display" 2>/dev/null &
 XVFB=$!
 trap 'kill $XVFB 2>/dev/null; rm -rf "$DIR"' EXIT
 for i in $(seq 50); do [ -s "$DIR/display" ] && break; sleep 0.1; done

@@ -48,7 +48,7 @@ for tool in Xvfb xev import convert; do
     command -v $tool >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
 done
 export XDG_CONFIG_HOME="$DIR/config"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$DIR/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$DIR/display" 2>/dev/null &
 pids="$!"
 for i in $(seq 100); do [ -s "$DIR/display" ] && break; sleep 0.1; done
 [ -s "$DIR/display" ] || { echo "SKIP: Xvfb did not start"; exit 77; }

@@ -10,6 +10,10 @@ PREFIX_DIR=${TELVOR_WINE_PREFIX:-$ROOT/build-win64/wine-prefix}
 passed=0
 failed=0
 pids=""
+# The script's own command line, for the one rerun that finish may make.
+script_path=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")
+script_args=""
+for a in "$@"; do script_args="$script_args '$a'"; done
 
 # check NAME CONDITION...: runs the condition (a command) and reports it by name.
 check() {
@@ -24,8 +28,31 @@ check() {
     fi
 }
 
-# The closing line that ctest's log shows; the exit code says whether all passed.
+# True when the test's X server is gone or a Wine program lost its connection to it: a failure
+# of the test's machinery, not of the saver.
+x_server_failed() {
+    [ -n "${xvfb_pid:-}" ] && ! kill -0 "$xvfb_pid" 2>/dev/null && return 0
+    cat "$WORK"/*.err 2>/dev/null | grep -q "X connection to .* broken"
+}
+
+# The closing line that ctest's log shows; the exit code says whether all passed. After a failure
+# it also shows what the Wine programs and Xvfb wrote. When the X server failed under the test,
+# the whole test runs once more, saying so.
 finish() {
+    if [ "$failed" -ne 0 ]; then
+        for out in "$WORK"/*.out "$WORK"/*.err "$WORK/xvfb.log"; do
+            [ -s "$out" ] || continue
+            echo "--- last lines of $(basename "$out"):"
+            tail -n 20 "$out"
+        done
+        if x_server_failed && [ -z "${TELVOR_WINE_RERUN:-}" ]; then
+            echo "--- the X server failed under this test: running it once more"
+            cleanup
+            trap - EXIT
+            export TELVOR_WINE_RERUN=1
+            eval "exec sh \"\$script_path\" $script_args"
+        fi
+    fi
     echo "$passed passed, $failed failed"
     [ "$failed" -eq 0 ]
 }
@@ -54,7 +81,10 @@ use_wine() {
 # Starts an Xvfb of 1024 x 768 on a free display, for this script only.
 start_xvfb() {
     rm -f "$WORK/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" >/dev/null 2>&1 &
+    # -noreset: without it the server resets whenever its last client leaves (xdotool, import),
+    # and a Wine program connecting at that moment loses its connection and exits with code 1.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/display" \
+        >"$WORK/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 50); do
         [ -s "$WORK/display" ] && break
@@ -67,21 +97,28 @@ start_xvfb() {
 # Ends what this script started: its Wine programs, the wineserver of the prefix, Xvfb.
 cleanup() {
     for p in $pids; do kill "$p" 2>/dev/null || true; done
-    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
+    # -k only signals the server: wait until it has gone, so that the next test's first program
+    # cannot reach a server that is shutting down with the last display.
+    if [ -n "${WINEPREFIX:-}" ]; then
+        wineserver -k >/dev/null 2>&1
+        timeout 30 wineserver -w >/dev/null 2>&1
+    fi
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
 }
 
 # start_program NAME LIMIT PROGRAM ARGS...: runs a Windows program in the background under a time
 # limit; its exit code lands in $WORK/NAME.rc (124 when the limit ended it), its output in
-# $WORK/NAME.out.
+# $WORK/NAME.out and $WORK/NAME.err.
 start_program() {
     program_name=$1
     program_limit=$2
     shift 2
     rm -f "$WORK/$program_name.rc"
     (
-        timeout -k 5 "$program_limit" "$WINE" "$@" >"$WORK/$program_name.out" 2>&1
+        # Wine's own error messages (an X connection lost, say) go to NAME.err for finish.
+        WINEDEBUG=fixme-all timeout -k 5 "$program_limit" "$WINE" "$@" \
+            >"$WORK/$program_name.out" 2>"$WORK/$program_name.err"
         echo $? >"$WORK/$program_name.rc"
     ) &
     pids="$pids $!"
@@ -173,8 +210,10 @@ fresh_run_folder() {
 # (ended with Wine on exit) and a fresh run folder holding the 64-bit saver and the helper.
 begin_wine_test() {
     mkdir -p "$WORK"
+    rm -f "$WORK"/*.out "$WORK"/*.err "$WORK"/*.rc
     build_windows || exit 1
     use_wine
+    timeout 30 wineserver -w >/dev/null 2>&1 # one left by an earlier test, were it still there
     trap cleanup EXIT
     start_xvfb
     fresh_run_folder

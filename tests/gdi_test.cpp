@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -580,6 +583,108 @@ TEST(Backend, DCForBitmapDrawsIntoItAndReleasesOnlyTheDC) {
     EXPECT_TRUE(gdiBitmapPixels(bm, &pb)) << "the bitmap outlives its DC";
     EXPECT_TRUE(DeleteObject(bm));
     EXPECT_EQ(gdiLiveObjectCount(), start);
+}
+
+// --- Deferred fills ---------------------------------------------------------------------
+
+// A random mix of every drawing operation on two surfaces and a small one, overlapping, clipped
+// and whole; returns the pixels of all three (read both by GetPixel and by the backend's view).
+std::vector<uint32_t> drawAtRandom(unsigned seed, bool deferred) {
+    gdiSetDeferredFills(deferred);
+    std::mt19937 rng(seed);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    constexpr int W = 37, H = 23;
+    const DWORD fills[] = {WHITENESS, BLACKNESS, DSTINVERT};
+    const DWORD merges[] = {SRCCOPY, SRCPAINT, SRCAND};
+    const COLORREF colours[] = {kLand, kSea, kWhite, kBlack, 0x0000ff, 0x00ff00};
+    HPEN pens[] = {CreatePen(PS_SOLID, 0, 0x0000ff), CreatePen(PS_SOLID, 0, 0x00ff00)};
+    std::vector<uint32_t> seen;
+    { // the surfaces go, releasing the pens, before the pens are deleted
+        Surface a(W, H), b(W, H), small(9, 7);
+        HDC dcs[] = {a.dc, b.dc, small.dc};
+        for (int step = 0; step < 400; ++step) {
+            HDC d = dcs[pick(0, 2)], s = dcs[pick(0, 2)];
+            const bool whole = pick(0, 2) > 0;
+            const int x = whole ? 0 : pick(-10, W), y = whole ? 0 : pick(-10, H);
+            const int w = whole ? W : pick(0, W), h = whole ? H : pick(0, H);
+            switch (pick(0, 6)) {
+            case 0:
+            case 1:
+                BitBlt(d, x, y, w, h, nullptr, 0, 0, fills[pick(0, 2)]);
+                break;
+            case 2:
+                BitBlt(d, x, y, w, h, s, whole ? 0 : pick(-5, 10), whole ? 0 : pick(-5, 10),
+                       merges[pick(0, 2)]);
+                break;
+            case 3:
+                StretchBlt(d, x, y, w, h, s, pick(-3, 5), pick(-3, 5), pick(1, W), pick(1, H),
+                           merges[pick(0, 2)]);
+                break;
+            case 4:
+                SelectObject(d, pens[pick(0, 1)]);
+                MoveToEx(d, pick(-20, W + 20), pick(-20, H + 20), nullptr);
+                LineTo(d, pick(-20, W + 20), pick(-20, H + 20));
+                break;
+            case 5:
+                SetPixelV(d, pick(-1, W), pick(-1, H), colours[pick(0, 5)]);
+                break;
+            case 6:
+                seen.push_back(GetPixel(d, pick(-1, W), pick(-1, H)));
+                break;
+            }
+        }
+        for (HDC d : dcs) {
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x)
+                    seen.push_back(GetPixel(d, x, y));
+            PixelBuffer view;
+            if (gdiDCPixels(d, &view))
+                seen.insert(seen.end(), view.pixels,
+                            view.pixels + size_t(view.width) * view.height);
+        }
+    }
+    for (HPEN p : pens)
+        EXPECT_TRUE(DeleteObject(p));
+    gdiSetDeferredFills(true);
+    return seen;
+}
+
+TEST(DeferredFills, RandomDrawingGivesTheSamePixelsAsPlainFills) {
+    for (unsigned seed = 1; seed <= 300; ++seed) {
+        const std::vector<uint32_t> plain = drawAtRandom(seed, false);
+        const std::vector<uint32_t> deferred = drawAtRandom(seed, true);
+        ASSERT_EQ(plain.size(), deferred.size()) << "seed " << seed;
+        auto diff = std::mismatch(plain.begin(), plain.end(), deferred.begin());
+        ASSERT_TRUE(diff.first == plain.end())
+            << "seed " << seed << ": value " << (diff.first - plain.begin()) << " is 0x" << std::hex
+            << *diff.first << " with plain fills, 0x" << *diff.second << " deferred";
+    }
+}
+
+TEST(DeferredFills, OverlayTurnoverStaysExactOverManyTicks) {
+    // The animation's own sequence, with a zone that moves and changes height every tick.
+    for (bool cumulative : {false, true}) {
+        std::vector<uint32_t> results[2];
+        for (bool deferred : {false, true}) {
+            gdiSetDeferredFills(deferred);
+            MergeRig rig(cumulative);
+            for (int t = 0; t < 12; ++t) {
+                BitBlt(rig.overlay.dc, 0, 0, 3, 4, nullptr, 0, 0, DSTINVERT);
+                BitBlt(rig.canvas.dc, 0, 0, 3, 4, rig.overlay.dc, 0, 0,
+                       cumulative ? SRCPAINT : SRCAND);
+                BitBlt(rig.overlay.dc, 0, 0, 3, 4, nullptr, 0, 0,
+                       cumulative ? WHITENESS : BLACKNESS);
+                vline(rig.overlay.dc, t % 3, t % 4, 4);
+                BitBlt(rig.canvas.dc, 0, 0, 3, 4, rig.overlay.dc, 0, 0,
+                       cumulative ? SRCAND : SRCPAINT);
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < 3; ++x)
+                        results[deferred].push_back(GetPixel(rig.canvas.dc, x, y));
+            }
+        }
+        gdiSetDeferredFills(true);
+        EXPECT_EQ(results[0], results[1]) << (cumulative ? "cumulative" : "single zone");
+    }
 }
 
 } // namespace

@@ -8,17 +8,20 @@
 struct PixelBuffer {
     int width;
     int height;
-    uint32_t* pixels;
+    uint32_t *pixels;
 };
 
 // --- provided by gdi.cpp ---
 // A new 32-bit bitmap of the given size, cleared to black; 0 when the size is not positive.
 HBITMAP gdiCreateBitmap(int width, int height);
 // The pixels of a bitmap, or false when the handle is not a live bitmap.
-bool gdiBitmapPixels(HBITMAP bitmap, PixelBuffer* out);
+bool gdiBitmapPixels(HBITMAP bitmap, PixelBuffer *out);
 // The pixels of the bitmap selected into a DC, or false when there is none.
-bool gdiDCPixels(HDC dc, PixelBuffer* out);
+bool gdiDCPixels(HDC dc, PixelBuffer *out);
 // A DC with `bitmap` selected, used as a window's paint context; DeleteDC releases the DC only.
 HDC gdiCreateDCForBitmap(HBITMAP bitmap);
+// Whether whole-bitmap WHITENESS and BLACKNESS fills are deferred until the pixels are needed
+// (on by default; the results are the same either way, which the tests check).
+void gdiSetDeferredFills(bool on);
 // How many GDI objects (DCs, bitmaps, pens) are alive: for leak tests.
 int gdiLiveObjectCount();

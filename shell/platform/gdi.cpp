@@ -21,12 +21,29 @@ constexpr uint32_t kPixelMask = 0x00FFFFFF;
 constexpr int kMaxDimension = 32767;
 constexpr int64_t kMaxPixels = int64_t{1} << 26;
 
+// A rectangle of pixels, the far edges excluded.
+struct Span {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+    bool contains(const Span &o) const {
+        return o.x0 >= x0 && o.y0 >= y0 && o.x1 <= x1 && o.y1 <= y1;
+    }
+};
+
 struct Bitmap {
     int width = 0;
     int height = 0;
     std::vector<uint32_t> pixels;
     uintptr_t selectedIn = 0; // the DC holding it; a bitmap is in at most one DC at a time
+    // A whole-bitmap WHITENESS or BLACKNESS is deferred: while `deferred`, every pixel outside
+    // `fresh` is `background` whatever `pixels` holds there. The overlay of the animation is
+    // cleared, inverted and merged every tick while only a narrow band of it is ever drawn on.
+    bool deferred = false;
+    uint32_t background = 0;
+    Span fresh;
 };
+
+bool deferFills = true;
 
 struct Pen {
     uint32_t pixel = 0; // the colour as a pixel word
@@ -150,6 +167,44 @@ Bitmap *surfaceOf(HDC dc, DeviceContext **dcOut = nullptr) {
     return find<Bitmap>(d->bitmap);
 }
 
+// --- Deferred fills -----------------------------------------------------------------------
+
+void fillSpanRow(Bitmap &b, int y, int x0, int x1) {
+    if (x0 < x1) {
+        uint32_t *row = &b.pixels[size_t(y) * size_t(b.width)];
+        std::fill(row + x0, row + x1, b.background);
+    }
+}
+
+// Makes the pixels of `r` (within the bitmap) current: the fresh rectangle grows to take it
+// in, and what it newly covers is filled with the background.
+void freshen(Bitmap &b, Span r) {
+    if (!b.deferred || r.empty() || b.fresh.contains(r)) return;
+    const Span f = b.fresh;
+    Span n = r;
+    if (!f.empty()) {
+        n.x0 = std::min(n.x0, f.x0);
+        n.y0 = std::min(n.y0, f.y0);
+        n.x1 = std::max(n.x1, f.x1);
+        n.y1 = std::max(n.y1, f.y1);
+    }
+    for (int y = n.y0; y < n.y1; ++y) {
+        if (f.empty() || y < f.y0 || y >= f.y1) {
+            fillSpanRow(b, y, n.x0, n.x1);
+        } else {
+            fillSpanRow(b, y, n.x0, f.x0);
+            fillSpanRow(b, y, f.x1, n.x1);
+        }
+    }
+    b.fresh = n;
+}
+
+// Writes the deferred background everywhere, so that every word of `pixels` is current.
+void settle(Bitmap &b) {
+    freshen(b, Span{0, 0, b.width, b.height});
+    b.deferred = false;
+}
+
 // --- Raster operations --------------------------------------------------------------------
 
 enum class Rop { Copy, Paint, And, Invert, White, Black };
@@ -221,8 +276,24 @@ int64_t clipSpan(int64_t pos, int64_t &len, int64_t limit) {
 void fillRect(Bitmap &b, Rop r, int64_t x, int64_t y, int64_t w, int64_t h) {
     x = clipSpan(x, w, b.width);
     y = clipSpan(y, h, b.height);
-    for (int64_t row = 0; row < h; ++row)
-        ropRow(r, &b.pixels[size_t((y + row) * b.width + x)], nullptr, int(w));
+    if (w == 0 || h == 0) return;
+    const bool whole = w == b.width && h == b.height;
+    if (whole && deferFills && (r == Rop::White || r == Rop::Black)) {
+        b.deferred = true;
+        b.background = r == Rop::White ? kPixelMask : 0u;
+        b.fresh = Span{};
+        return;
+    }
+    Span area{int(x), int(y), int(x + w), int(y + h)};
+    if (whole && b.deferred && r == Rop::Invert) {
+        b.background = ~b.background & kPixelMask;
+        area = b.fresh; // only the fresh pixels are stored; the rest is the background
+    } else {
+        freshen(b, area);
+    }
+    for (int row = area.y0; row < area.y1; ++row)
+        ropRow(r, &b.pixels[size_t(row) * size_t(b.width) + size_t(area.x0)], nullptr,
+               area.x1 - area.x0);
 }
 
 // One axis of a stretch, clipped to both surfaces: destination pixel dstStart + i takes the
@@ -383,6 +454,7 @@ BOOL DeleteObject(HGDIOBJ obj) {
 BOOL SetPixelV(HDC dc, int x, int y, COLORREF color) {
     Bitmap *b = surfaceOf(dc);
     if (!b || x < 0 || y < 0 || x >= b->width || y >= b->height) return FALSE;
+    freshen(*b, Span{x, y, x + 1, y + 1});
     b->pixels[size_t(y) * size_t(b->width) + size_t(x)] = toPixel(color & kPixelMask);
     return TRUE;
 }
@@ -391,6 +463,8 @@ BOOL SetPixelV(HDC dc, int x, int y, COLORREF color) {
 COLORREF GetPixel(HDC dc, int x, int y) {
     Bitmap *b = surfaceOf(dc);
     if (!b || x < 0 || y < 0 || x >= b->width || y >= b->height) return CLR_INVALID;
+    if (b->deferred && !b->fresh.contains(Span{x, y, x + 1, y + 1}))
+        return toColorRef(b->background);
     return toColorRef(b->pixels[size_t(y) * size_t(b->width) + size_t(x)]);
 }
 
@@ -426,9 +500,22 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc,
         int64_t right = std::min({w, db->width - x0, sb->width - xs});
         int64_t bottom = std::min({h, db->height - y0, sb->height - ys});
         if (right <= left || bottom <= top) return TRUE;
+        bool sameBitmap = db == sb;
+        const uint32_t bg = sb->background;
+        if (sb->deferred && !sameBitmap &&
+            ((r == Rop::Paint && bg == 0) || (r == Rop::And && bg == kPixelMask))) {
+            // Merging the source's background changes nothing: only its fresh pixels count.
+            left = std::max(left, int64_t{sb->fresh.x0} - xs);
+            right = std::min(right, int64_t{sb->fresh.x1} - xs);
+            top = std::max(top, int64_t{sb->fresh.y0} - ys);
+            bottom = std::min(bottom, int64_t{sb->fresh.y1} - ys);
+            if (right <= left || bottom <= top) return TRUE;
+        } else {
+            freshen(*sb, Span{int(xs + left), int(ys + top), int(xs + right), int(ys + bottom)});
+        }
+        freshen(*db, Span{int(x0 + left), int(y0 + top), int(x0 + right), int(y0 + bottom)});
         int n = int(right - left);
         // Within one bitmap, rows are taken in the order that reads each before it is written.
-        bool sameBitmap = db == sb;
         bool upward = sameBitmap && y0 > ys;
         std::vector<uint32_t> tmp;
         if (sameBitmap) tmp.resize(size_t(n));
@@ -447,6 +534,8 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc,
 
     // Stretching in BLACKONWHITE mode: each destination pixel is the AND of the source block
     // that maps to it, then the raster operation merges it into the destination.
+    settle(*sb);
+    settle(*db);
     Bitmap copy; // stretching within one bitmap reads from a snapshot of it
     if (db == sb) {
         copy = *sb;
@@ -521,6 +610,14 @@ BOOL LineTo(HDC dc, int x, int y) {
     Bitmap *b = surfaceOf(dc, &d);
     if (!b) return FALSE;
     const Pen *p = find<Pen>(d->pen);
+    if (b->deferred) {
+        // The line's bounding box, clipped; its pixels become current before the line is drawn.
+        const int64_t x0 = std::max<int64_t>(std::min<int64_t>(d->curX, x), 0);
+        const int64_t y0 = std::max<int64_t>(std::min<int64_t>(d->curY, y), 0);
+        const int64_t x1 = std::min<int64_t>(std::max<int64_t>(d->curX, x) + 1, b->width);
+        const int64_t y1 = std::min<int64_t>(std::max<int64_t>(d->curY, y) + 1, b->height);
+        if (x0 < x1 && y0 < y1) freshen(*b, Span{int(x0), int(y0), int(x1), int(y1)});
+    }
     drawLine(*b, d->curX, d->curY, x, y, p ? p->pixel : 0);
     d->curX = x;
     d->curY = y;
@@ -563,6 +660,7 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
     DeviceContext *d = nullptr;
     Bitmap *b = surfaceOf(dc, &d);
     if (!b || length < 0 || (length > 0 && !text)) return FALSE;
+    settle(*b);
     const uint32_t fg = toPixel(d->textColor);
     const uint32_t bg = toPixel(d->bkColor);
     const bool opaque = d->bkMode == OPAQUE;
@@ -599,6 +697,7 @@ HBITMAP gdiCreateBitmap(int width, int height) {
 bool gdiBitmapPixels(HBITMAP bitmap, PixelBuffer *out) {
     Bitmap *b = find<Bitmap>(bitmap);
     if (!b || !out) return false;
+    settle(*b);
     *out = PixelBuffer{b->width, b->height, b->pixels.data()};
     return true;
 }
@@ -606,6 +705,7 @@ bool gdiBitmapPixels(HBITMAP bitmap, PixelBuffer *out) {
 bool gdiDCPixels(HDC dc, PixelBuffer *out) {
     Bitmap *b = surfaceOf(dc);
     if (!b || !out) return false;
+    settle(*b);
     *out = PixelBuffer{b->width, b->height, b->pixels.data()};
     return true;
 }
@@ -614,6 +714,10 @@ HDC gdiCreateDCForBitmap(HBITMAP bitmap) {
     Bitmap *b = find<Bitmap>(bitmap);
     if (!b || b->selectedIn || isStock(key(bitmap))) return nullptr;
     return reinterpret_cast<HDC>(newDC(key(bitmap)));
+}
+
+void gdiSetDeferredFills(bool on) {
+    deferFills = on;
 }
 
 int gdiLiveObjectCount() {

@@ -35,9 +35,6 @@ UINT periodMs(int32_t perSecond) {
     return 1000 / (perSecond < 1 ? 1 : perSecond);
 }
 
-void setColumn() {
-    S.longitudeMinutes = static_cast<float>(A.searchColumn - A.scan.mapColumnOffset - 720);
-}
 void setRow() {
     S.latitude =
         static_cast<float>((A.searchRow * 180.0 * (1.0 / 720) - 90.0) * 0.017453292519943295);
@@ -57,6 +54,12 @@ void drawColumn(int32_t column) {
     sweepStats.rowSum += A.scan.northRow + A.scan.southRow;
 }
 } // namespace
+
+void setColumn() {
+    // Formed in double and rounded once, at the store: in float the difference would round first.
+    S.longitudeMinutes =
+        static_cast<float>(static_cast<double>(A.searchColumn) - A.scan.mapColumnOffset - 720);
+}
 
 int16_t localZoneOffsetMinutes() {
     if (zoneOffsetOverridden) return zoneOffsetOverride;

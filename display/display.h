@@ -64,6 +64,8 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 void onTimerTick();
 void beginLunation();
 void searchStep();
+// Sets the engine's longitude from the search column: column - mapColumnOffset - 720 minutes.
+void setColumn();
 void sweepStep();
 void endLunation();
 

@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "engine/ephemeris.h"
+#include "engine/internal.h"
 
 namespace {
 EphemerisState &S = ephemerisState;
@@ -24,8 +25,10 @@ int32_t findLunarMonth() {
         S.day = static_cast<int16_t>(savedDay - n);
         S.calcMinute = S.zoneOffsetMinutes; // 00:01 UT with the computation's extra minute
         computeMoonPosition();
+        // The latitude's cosine in double: std::cos of the float field alone would be cosf.
+        const double cosBeta = std::cos(static_cast<double>(S.moonLatitude));
         b = static_cast<float>(S.elongation * 360.0 -
-                               std::acos(std::cos(0.13962634015954636) / std::cos(S.moonLatitude)) *
+                               clampedAcos(std::cos(0.13962634015954636) / cosBeta) *
                                    57.29577951308232);
         if (!(b >= 0)) b = static_cast<float>(b + 360.0);
     } while (n == 0 || b < 180);

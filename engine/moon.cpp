@@ -13,7 +13,7 @@ EphemerisState &S = ephemerisState;
 double horizonDipDegrees(int16_t height) {
     if (height <= 0) return 0.0;
     const int32_t sum = 6378160 + height; // formed in integer arithmetic
-    return std::acos(6378160.0 / sum) * 57.29577951308232;
+    return clampedAcos(6378160.0 / sum) * 57.29577951308232;
 }
 } // namespace
 
@@ -49,7 +49,7 @@ void computeMoonPosition() {
     const double u = S.moonLatitude;
     S.elongation = static_cast<float>((std::atan2(0.99597 * std::sin(u), std::cos(u)) - u) +
                                       S.elongation); // onto the ecliptic
-    S.moonLatitude = static_cast<float>(std::asin(0.08968 * std::sin(u)));
+    S.moonLatitude = static_cast<float>(clampedAsin(0.08968 * std::sin(u)));
     const double lambda = S.elongation, beta = S.moonLatitude;
 
     double dist = 385 - 20.905 * std::cos(mm);
@@ -68,7 +68,7 @@ void computeMoonPosition() {
         (S.calcMinute + 1.0 - S.zoneOffsetMinutes + S.longitudeMinutes) * 0.004363323129985824 +
         (0.017202791695589855 * d + 1.7511586516959907) - alpha);
     S.sunDeclination = static_cast<float>(
-        std::asin(std::sin(lambda) * (0.3978 * std::cos(beta)) + 0.9175 * std::sin(beta)));
+        clampedAsin(std::sin(lambda) * (0.3978 * std::cos(beta)) + 0.9175 * std::sin(beta)));
     S.moonAzimuth = azimuthFor(S.sunDeclination, observer);
 
     S.sunHourAngle = static_cast<float>(altitudeFor(observer)); // geocentric altitude h

@@ -42,7 +42,7 @@ void computeSunCoordinates() {
         0.5003472222222223 + 650);
     const double s = S.sunTransitMinute;
     S.sunTransitMinute = static_cast<float>((s - std::trunc(s)) * 1440);
-    S.sunDeclination = static_cast<float>(std::asin(0.3978 * sinLambda));
+    S.sunDeclination = static_cast<float>(clampedAsin(0.3978 * sinLambda));
 }
 
 ObserverTrig observerTrig() {
@@ -52,7 +52,8 @@ ObserverTrig observerTrig() {
 
 double altitudeFor(const ObserverTrig &o) {
     const double h = S.sunHourAngle, dec = S.sunDeclination;
-    return std::asin(std::sin(dec) * o.sinLatitude + std::cos(dec) * o.cosLatitude * std::cos(h));
+    // With the Sun in the zenith the sum can round just past 1.
+    return clampedAsin(std::sin(dec) * o.sinLatitude + std::cos(dec) * o.cosLatitude * std::cos(h));
 }
 
 int16_t azimuthFor(double declination, const ObserverTrig &o) {

@@ -272,6 +272,34 @@ TEST(CliSaver, LunationSummaryAndTrace) {
     EXPECT_EQ(last["ticks"], ticks) << "the summary comes last";
 }
 
+// Cases where single-precision trigonometry or an unclamped asin used to change the answer.
+TEST(CliExactness, CasesThatSinglePrecisionOrNaNUsedToMove) {
+    // findLunarMonth takes the cosine of the Moon's latitude in double precision.
+    Outcome r = telvor("lunation --date 1997-07-06 --zone 0 --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto j = object(r);
+    EXPECT_EQ(j["startMinute"], 371) << "1997-07-06 start minute";
+    EXPECT_EQ(j["mapColumnOffset"], 131) << "1997-07-06 map column offset";
+    EXPECT_EQ(j["firstVisible"]["text"], "     32\u00b0S/076\u00b0E @ 12:18")
+        << "1997-07-06 first visible place";
+
+    // The Sun in the zenith: the altitude's asin argument rounds past 1.
+    r = telvor("sun --date 2024-01-02 --minute 780 --lon -14.17333984375 --lat "
+               "-22.933019251572716 --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    j = object(r);
+    EXPECT_EQ(j["sunAltitude"], 90) << "2024-01-02 zenith Sun altitude";
+    EXPECT_EQ(j["querySunAltitude"], 900) << "2024-01-02 zenith Sun altitude query";
+
+    // A NaN Sun altitude used to fall through every comparison to "visible".
+    r = telvor("moon --date 2023-01-20 --minute 685 --lat -20.123337266670639 --lon "
+               "11.3564453125 --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    j = object(r);
+    EXPECT_EQ(j["sunAltitude"], 90) << "2023-01-20 zenith Sun altitude";
+    EXPECT_EQ(j["visibilityCode"], -100) << "2023-01-20 Sun too high";
+}
+
 TEST(CliSaver, BadOptions) {
     for (const char *args :
          {"lunation --zone 2000", "lunation --date 2100-01-01", "lunation --lat 5", "render --out",

@@ -133,6 +133,19 @@ TEST_F(Display, StatusLineAndVisiblePlace) {
     EXPECT_LT(std::strlen(statusText), sizeof statusText);
 }
 
+TEST_F(Display, ColumnLongitudeIsRoundedOnce) {
+    // 11.3500071 - 28 - 720 = -736.6499929 minutes, nearest float -736.649963; rounding the
+    // partial difference first gives -736.650024.
+    animationState.searchColumn = 11.3500071f;
+    animationState.scan.mapColumnOffset = 28;
+    setColumn();
+    EXPECT_EQ(ephemerisState.longitudeMinutes, -736.649963f);
+    animationState.searchColumn = 14.0500174f;
+    animationState.scan.mapColumnOffset = 35;
+    setColumn();
+    EXPECT_EQ(ephemerisState.longitudeMinutes, -740.950012f);
+}
+
 TEST_F(Display, CharacterSpacingFollowsTheScreenWidth) {
     const std::vector<unsigned char> map = syntheticMap(0);
     struct Case {

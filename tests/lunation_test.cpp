@@ -18,7 +18,7 @@ class Lunation : public EngineTest {
         computeMoonPosition();
         s.day = saved;
         float b = float(s.elongation * 360.0 -
-                        std::acos(std::cos(8 * kDeg) / std::cos(s.moonLatitude)) / kDeg);
+                        std::acos(std::cos(8 * kDeg) / std::cos(double(s.moonLatitude))) / kDeg);
         return b >= 0 ? b : float(b + 360.0);
     }
 };

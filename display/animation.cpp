@@ -81,6 +81,9 @@ int16_t localZoneOffsetMinutes() {
 int16_t localZoneOffsetAt(int64_t unixSeconds) {
     // tm_gmtoff holds the offset in effect at that moment; the C library's `daylight` only says
     // whether the zone has summer time at all, which would be an hour off all winter.
+    // localtime_r need not read TZ or the zone file again (glibc does not); tzset does, so a
+    // saver running for days follows a changed zone from its next lunation on.
+    tzset();
     const std::time_t moment = static_cast<std::time_t>(unixSeconds);
     std::tm local{};
     localtime_r(&moment, &local);

@@ -25,15 +25,19 @@ const char *const kSettingsSection = "TELVOR";
 const char *const kSettingIntegerFormat = "%i";
 const char *const kSettingDateFormat = "%02u/%02u/%04u";
 
-// Workable ranges, why each is what it is:
-// - Probability: any positive 16-bit value. The engine only scales it (0.02 degrees a point), so
-//   150 is loaded unchanged and the dialog refuses it on OK; zero and below become 1, the lowest
-//   percentage that means anything.
-// - Height: 0..9999 m. A negative height breaks the horizon dip (arc cosine of a ratio above 1).
-// - Speed: 1..99. The animation divides 1000 ms by it.
-// - Dwell: 1..99. A zero or negative pause makes no sense as a timer period.
-// - Date: day 1..31, month 1..12, year 1901..2099, the calendar's exact span; the engine's day
-//   tables are indexed by month, so a part outside its range falls back to 01/01/2000's.
+// Workable ranges: loading keeps every value the program can work with, however far outside the
+// dialog's ranges (the dialog shows it and refuses it on OK), and mends only these:
+// - Probability: -12600..2900. The start estimate of a lunation is the remaining elongation
+//   (at most 180 degrees, scaled by (410/385)^2 for the farthest Moon) plus 0.02 degree a point,
+//   less 1 degree and the horizon dip (at most 5.8 degrees at 32767 m); its start minute,
+//   (estimate - 1) * 120 plus a zone offset of up to 1500 minutes, must fit 16 bits.
+// - Height: 0 and up. A negative height breaks the horizon dip (arc cosine of a ratio above 1).
+// - Speed: 1 and up. The animation divides 1000 ms by it; above 1000 the timer's floor applies.
+// - Dwell: 1..2147483. The pause is dwell * 1000 ms in 32 bits and must be positive.
+// - Date: any day and month (the engine's day tables guard the month, and a day outside the
+//   month is counted on from the month's start); year -1900..3100, where the lunar month count
+//   (day number / 29.53 + 17049.7, for any 16-bit day) stays within 16 bits. A year outside it
+//   falls back to 2000.
 // - Flags: any value; nonzero means set.
 constinit const SettingDescriptor settingTable[kSettingCount] = {
     {"Today",
@@ -52,7 +56,7 @@ constinit const SettingDescriptor settingTable[kSettingCount] = {
      false,
      3,
      {{1, 31}, {1, 12}, {1901, 2099}},
-     {{1, 31}, {1, 12}, {1901, 2099}},
+     {{INT16_MIN, INT16_MAX}, {INT16_MIN, INT16_MAX}, {-1900, 3100}},
      {1, 1, 2000},
      {&ephemerisState.day, &ephemerisState.month, &ephemerisState.year},
      16},
@@ -62,7 +66,7 @@ constinit const SettingDescriptor settingTable[kSettingCount] = {
      true,
      1,
      {{1, 99}},
-     {{1, INT16_MAX}},
+     {{-12600, 2900}},
      {50},
      {&saverSettings.probability},
      16},
@@ -72,7 +76,7 @@ constinit const SettingDescriptor settingTable[kSettingCount] = {
      true,
      1,
      {{0, 9999}},
-     {{0, 9999}},
+     {{0, INT16_MAX}},
      {0},
      {&saverSettings.height},
      16},
@@ -82,7 +86,7 @@ constinit const SettingDescriptor settingTable[kSettingCount] = {
      false,
      1,
      {{1, 99}},
-     {{1, 99}},
+     {{1, INT32_MAX}},
      {33},
      {&saverSettings.speed},
      32},
@@ -92,7 +96,7 @@ constinit const SettingDescriptor settingTable[kSettingCount] = {
      false,
      1,
      {{1, 99}},
-     {{1, 99}},
+     {{1, INT32_MAX / 1000}},
      {33},
      {&saverSettings.dwell},
      32},

@@ -188,6 +188,24 @@ TEST(ZoneOffset, DaylightSavingOnlyWhileInEffect) {
     tzset();
 }
 
+TEST(ZoneOffset, AChangedZoneIsReadAgain) {
+    const char *saved = std::getenv("TZ");
+    const std::string previous = saved ? saved : "";
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    EXPECT_EQ(localZoneOffsetAt(1768478400), 0);
+    // The zone changes under a running saver; nobody calls tzset for it.
+    setenv("TZ", "IST-5:30", 1);
+    EXPECT_EQ(localZoneOffsetAt(1768478400), 330) << "the old zone was kept";
+    setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
+    EXPECT_EQ(localZoneOffsetAt(1784116800), -240);
+    if (saved)
+        setenv("TZ", previous.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
 // --- The window procedure --------------------------------------------------------------------
 
 class WindowProc : public Display {

@@ -148,18 +148,37 @@ TEST_F(SettingsTest, MissingStartDateIsFirstOf2000) {
     EXPECT_EQ(stateDate(), "01/01/2000");
 }
 
-TEST_F(SettingsTest, DateOutsideTheCalendarFallsBackPartByPart) {
+TEST_F(SettingsTest, DateOutsideTheDialogsRangesIsKept) {
+    // The dialog shows these as stored and refuses them on OK.
     put("[TELVOR]\nToday=0\nStart Date=7/13/2021\n");
     loadSettings();
-    EXPECT_EQ(stateDate(), "07/01/2021") << "month 13";
+    EXPECT_EQ(stateDate(), "07/13/2021") << "month 13";
     put("[TELVOR]\nToday=0\nStart Date=0/-4/3000\n");
     loadSettings();
-    EXPECT_EQ(stateDate(), "01/01/2000");
+    EXPECT_EQ(ephemerisState.day, 0);
+    EXPECT_EQ(ephemerisState.month, -4);
+    EXPECT_EQ(ephemerisState.year, 3000);
+    put("[TELVOR]\nToday=0\nStart Date=31/2/1900\n");
+    loadSettings();
+    EXPECT_EQ(stateDate(), "31/02/1900");
+}
+
+TEST_F(SettingsTest, YearBeyondTheLunarMonthCountFallsBack) {
+    // Further out the lunar month count leaves 16 bits; the year alone falls back.
+    put("[TELVOR]\nToday=0\nStart Date=7/3/3101\n");
+    loadSettings();
+    EXPECT_EQ(stateDate(), "07/03/2000");
+    put("[TELVOR]\nToday=0\nStart Date=7/3/-1901\n");
+    loadSettings();
+    EXPECT_EQ(stateDate(), "07/03/2000");
+    put("[TELVOR]\nToday=0\nStart Date=7/3/3100\n");
+    loadSettings();
+    EXPECT_EQ(stateDate(), "07/03/3100");
     // At the first load the year is 0 before the file speaks; a text without it gives 2000.
     ephemerisState.year = 0;
     put("[TELVOR]\nToday=0\nStart Date=31/2\n");
     loadSettings();
-    EXPECT_EQ(stateDate(), "31/02/2000") << "only the ranges apply, as in the dialog";
+    EXPECT_EQ(stateDate(), "31/02/0000") << "year 0 is workable and kept";
 }
 
 TEST_F(SettingsTest, TodayIgnoresStartDateAndSavesLocalDate) {
@@ -180,19 +199,47 @@ TEST_F(SettingsTest, OutOfDialogRangeButWorkableIsKept) {
     EXPECT_EQ(saverSettings.cumulative, 7) << "a flag is any nonzero value";
 }
 
-TEST_F(SettingsTest, UnworkableValuesAreClamped) {
-    put("[TELVOR]\nProbability=-3\nHeight=-20\nSpeed=0\nDwell=100000\n");
+TEST_F(SettingsTest, WorkableValuesOutsideTheDialogsRangesAreKept) {
+    put("[TELVOR]\nProbability=-3\nHeight=15000\nSpeed=150\nDwell=100\n");
     loadSettings();
-    EXPECT_EQ(saverSettings.probability, 1);
+    EXPECT_EQ(saverSettings.probability, -3);
+    EXPECT_EQ(saverSettings.height, 15000);
+    EXPECT_EQ(saverSettings.speed, 150);
+    EXPECT_EQ(saverSettings.dwell, 100);
+    put("[TELVOR]\nProbability=2900\nHeight=32767\nSpeed=2147483647\nDwell=2147483\n");
+    loadSettings();
+    EXPECT_EQ(saverSettings.probability, 2900);
+    EXPECT_EQ(saverSettings.height, 32767);
+    EXPECT_EQ(saverSettings.speed, 2147483647);
+    EXPECT_EQ(saverSettings.dwell, 2147483);
+    put("[TELVOR]\nProbability=-12600\n");
+    loadSettings();
+    EXPECT_EQ(saverSettings.probability, -12600);
+}
+
+TEST_F(SettingsTest, UnworkableValuesAreClamped) {
+    // Height below 0: no horizon dip; speed below 1: a division by zero; dwell 0 or below: no
+    // pause; dwell above 2147483: its milliseconds overflow 32 bits.
+    put("[TELVOR]\nHeight=-20\nSpeed=0\nDwell=0\n");
+    loadSettings();
     EXPECT_EQ(saverSettings.height, 0);
     EXPECT_EQ(saverSettings.speed, 1);
-    EXPECT_EQ(saverSettings.dwell, 99);
-    put("[TELVOR]\nProbability=0\nHeight=30000\nSpeed=99999999999\nDwell=-1\n");
-    loadSettings();
-    EXPECT_EQ(saverSettings.probability, 1);
-    EXPECT_EQ(saverSettings.height, 9999);
-    EXPECT_TRUE(saverSettings.speed >= 1 && saverSettings.speed <= 99) << saverSettings.speed;
     EXPECT_EQ(saverSettings.dwell, 1);
+    put("[TELVOR]\nHeight=-32768\nSpeed=-5\nDwell=2147484\n");
+    loadSettings();
+    EXPECT_EQ(saverSettings.height, 0);
+    EXPECT_EQ(saverSettings.speed, 1);
+    EXPECT_EQ(saverSettings.dwell, 2147483);
+    // A probability whose start minute would overflow 16 bits.
+    put("[TELVOR]\nProbability=14000\n");
+    loadSettings();
+    EXPECT_EQ(saverSettings.probability, 2900);
+    put("[TELVOR]\nProbability=32767\n");
+    loadSettings();
+    EXPECT_EQ(saverSettings.probability, 2900);
+    put("[TELVOR]\nProbability=-32768\n");
+    loadSettings();
+    EXPECT_EQ(saverSettings.probability, -12600);
 }
 
 TEST_F(SettingsTest, SixteenBitFieldsKeepLow16Bits) {

@@ -20,7 +20,7 @@ constexpr int kConfigDialogWidth = 190, kConfigDialogHeight = 230; // dialog uni
 constexpr int kStaticControlId = 16384;
 
 constexpr const char *kConfigDialogAbout =
-    "TELVOR shows where on Earth the young crescent Moon can be seen after sunset.";
+    "Where the young crescent Moon can be seen after sunset.";
 
 // In this order, which is also the tab order.
 constexpr DialogControl kConfigDialogControls[21] = {

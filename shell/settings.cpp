@@ -123,6 +123,7 @@ constinit const SettingDescriptor settingTable[kSettingCount] = {
 };
 
 char settingsPath[512];
+char settingsSeedPath[512];
 
 const SettingDescriptor *findSetting(const char *key) {
     if (!key) return nullptr;
@@ -204,15 +205,9 @@ int scanSettingDate(const char *text, int32_t dayMonthYear[3]) {
 
 void formSettingsPath() {
     settingsPath[0] = '\0';
+    settingsSeedPath[0] = '\0';
 #ifdef _WIN32
-    DWORD n = GetModuleFileNameA(nullptr, settingsPath, sizeof settingsPath);
-    settingsPath[sizeof settingsPath - 1] = '\0'; // older systems leave a cut path unterminated
-    size_t len = strlen(settingsPath);
-    if (n == 0 || len < 3) {
-        settingsPath[0] = '\0';
-        return;
-    }
-    memcpy(settingsPath + len - 3, "ini", 3);
+    formWindowsSettingsPaths(settingsPath, settingsSeedPath, sizeof settingsPath);
 #else
     // XDG: a relative XDG_CONFIG_HOME is invalid and is ignored.
     const char *xdg = getenv("XDG_CONFIG_HOME");
@@ -234,10 +229,14 @@ void formSettingsPath() {
 }
 
 void loadSettings() {
+#ifdef _WIN32
+    const char *source = settingsSourcePath(settingsPath, settingsSeedPath);
+#else
+    const char *source = settingsPath;
+#endif
     for (const SettingDescriptor &s : settingTable) {
         if (s.kind != SettingKind::Date) {
-            UINT v =
-                GetPrivateProfileIntA(kSettingsSection, s.key, s.defaultValue[0], settingsPath);
+            UINT v = GetPrivateProfileIntA(kSettingsSection, s.key, s.defaultValue[0], source);
             writeSettingField(s, 0, static_cast<int32_t>(v));
             continue;
         }
@@ -253,7 +252,7 @@ void loadSettings() {
             formatDate(s.defaultValue, defaultText);
             char text[99];
             GetPrivateProfileStringA(kSettingsSection, s.key, defaultText, text, sizeof text,
-                                     settingsPath);
+                                     source);
             for (int i = 0; i < 3; ++i)
                 dayMonthYear[i] = readSettingField(s, i);
             scanSettingDate(text, dayMonthYear);
@@ -278,7 +277,9 @@ void loadSettings() {
 
 void saveSettings() {
     if (!settingsPath[0]) return;
-#ifndef _WIN32
+#ifdef _WIN32
+    createSettingsFolder(settingsPath, settingsSeedPath);
+#else
     createParentFolders(settingsPath);
 #endif
     for (const SettingDescriptor &s : settingTable) {

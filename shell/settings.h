@@ -7,6 +7,7 @@
 // reader, the writer and the configuration dialogs) goes through `settingTable`.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 enum class SettingKind : uint8_t {
@@ -69,10 +70,30 @@ int scanSettingDate(const char *text, int32_t dayMonthYear[3]);
 // defaults and saving writes nothing).
 extern char settingsPath[512];
 
-// Forms `settingsPath` once at start-up. On Windows: the program's module path with its last
-// three characters replaced by "ini". Elsewhere: $XDG_CONFIG_HOME/telvor/telvor.ini, or
+// The file whose settings are the starting values while `settingsPath` does not exist yet (read
+// by loading, never written); empty when there is none. Only on Windows, for a program in a
+// folder that refuses writes: it is the file beside the program.
+extern char settingsSeedPath[512];
+
+// Forms `settingsPath` (and `settingsSeedPath`) once at start-up. On Windows: the program's
+// module path with its last three characters replaced by "ini" when that file can be written
+// (or, not existing, created); otherwise %APPDATA%\TELVOR\telvor.ini, with the file beside the
+// program as its seed. Elsewhere: $XDG_CONFIG_HOME/telvor/telvor.ini, or
 // $HOME/.config/telvor/telvor.ini when XDG_CONFIG_HOME is unset, empty or not absolute.
 void formSettingsPath();
+
+#ifdef _WIN32
+// The Windows side of formSettingsPath (shell/settings_windows.cpp): writes the settings path
+// and the seed path (or "") into buffers of `size` characters; false, with both empty, when the
+// program's own path cannot be had whole.
+bool formWindowsSettingsPaths(char *path, char *seed, size_t size);
+// The file that loading reads: `seed` while `path` does not exist yet and `seed` does, else
+// `path`.
+const char *settingsSourcePath(const char *path, const char *seed);
+// Creates the per-user settings folder before a save into it (nothing for a file beside the
+// program).
+void createSettingsFolder(const char *path, const char *seed);
+#endif
 
 // Reads all eight settings from `settingsPath` in file order, with the default of each key that
 // is missing, then mends values the program cannot work with (see workableRange). With Today set

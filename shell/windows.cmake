@@ -1,5 +1,17 @@
 # The Windows saver telvor.scr: WinMain, the real dialog and the program's resources.
 if(WIN32)
+  # A release product ships without symbols or debugging sections; they are kept beside it in
+  # PROGRAM.debug, from which a debugger or nm still reads them.
+  function(telvor_strip_release target)
+    if(CMAKE_BUILD_TYPE MATCHES "^(Release|MinSizeRel)$")
+      add_custom_command(
+        TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}>
+                $<TARGET_FILE:${target}>.debug
+        COMMAND ${CMAKE_OBJCOPY} --strip-all $<TARGET_FILE:${target}>
+        VERBATIM)
+    endif()
+  endfunction()
   enable_language(RC)
   add_executable(telvor_scr WIN32 ${CMAKE_CURRENT_LIST_DIR}/winmain.cpp
                                   ${PROJECT_SOURCE_DIR}/resources/telvor.rc)
@@ -9,5 +21,6 @@ if(WIN32)
   set_property(SOURCE ${PROJECT_SOURCE_DIR}/resources/telvor.rc APPEND PROPERTY OBJECT_DEPENDS
                ${PROJECT_SOURCE_DIR}/resources/earth.bmp ${PROJECT_SOURCE_DIR}/resources/telvor.ico
                ${PROJECT_SOURCE_DIR}/resources/telvor.manifest)
+  telvor_strip_release(telvor_scr)
   install(TARGETS telvor_scr RUNTIME DESTINATION .)
 endif()

@@ -22,7 +22,7 @@ dlls=$(awk '/DLL Name:/ { print toupper($3) }' "$WORK/pe32.txt" | sort -u | tr '
 echo "imported DLLs: $dlls"
 only_system() {
     for d in $dlls; do
-        case $d in KERNEL32.DLL | USER32.DLL | GDI32.DLL | MSVCRT.DLL | ADVAPI32.DLL) ;; *) return 1 ;; esac
+        case $d in KERNEL32.DLL | USER32.DLL | GDI32.DLL | MSVCRT.DLL | ADVAPI32.DLL | SHELL32.DLL) ;; *) return 1 ;; esac
     done
     [ -n "$dlls" ]
 }
@@ -34,6 +34,14 @@ no_post_xp_import() {
 }
 check "import list read" grep -qx FindResourceA "$WORK/imports.txt"
 check "imports nothing newer than XP" no_post_xp_import
+# A release product: no symbols and no debugging sections; they are kept in telvor.scr.debug.
+for program in "$S" "$WIN64_SCR"; do
+    name=$(basename "$(dirname "$(dirname "$program")")")/telvor.scr
+    check "$name has no debugging sections" sh -c "! objdump -h '$program' | grep -qiE 'debug|DEBUGGING'"
+    check "$name has no symbol table" test "$(objdump -f "$program" | grep -c HAS_SYMS)" -eq 0
+    check "$name.debug keeps the symbols" sh -c "objdump -t '$program.debug' | grep -qE ' _?saverSettings\$'"
+done
+echo "sizes: $(wc -c <"$S") bytes (i686), $(wc -c <"$WIN64_SCR") bytes (x86_64)"
 check "PE32+ twin for x86-64" has "$WORK/pe64.txt" 'file format pei-x86-64'
 check "twin has the GUI subsystem" has "$WORK/pe64.txt" 'Subsystem.*(Windows GUI)'
 

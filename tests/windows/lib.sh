@@ -146,9 +146,12 @@ exits_with() { # NAME SECONDS CODE
     wait_exit "$1" "$2" && [ "$code" = "$3" ]
 }
 
-# The RVA, in hexadecimal, of a global of the x86_64 saver (from its symbol table).
+# The RVA, in hexadecimal, of a global of the x86_64 saver (from its symbol table, which a
+# release build keeps in telvor.scr.debug beside the stripped program).
 symbol_rva() {
-    address=$(x86_64-w64-mingw32-nm "$WIN64_SCR" | awk -v s="$1" '$3 == s { print $1 }')
+    symbols=$WIN64_SCR
+    [ -f "$WIN64_SCR.debug" ] && symbols=$WIN64_SCR.debug
+    address=$(x86_64-w64-mingw32-nm "$symbols" | awk -v s="$1" '$3 == s { print $1 }')
     base=$(objdump -p "$WIN64_SCR" | awk '$1 == "ImageBase" { print $2 }')
     [ -n "$address" ] && [ -n "$base" ] && printf '%x\n' $((0x$address - 0x$base))
 }
@@ -226,6 +229,19 @@ wait_for_process() {
         "$WINE" ./telvor_winhelper.exe gdi "$1" >/dev/null 2>&1 && return 0
         sleep 0.5
     done
+    return 1
+}
+
+# focus_dialog TITLE: waits up to 30 s for the visible top-level window TITLE and gives it the
+# keyboard focus; its X window is then in $dialog. A focus request on a window not yet mapped
+# fails, so it is repeated.
+focus_dialog() {
+    for _ in $(seq 60); do
+        dialog=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+        [ -n "$dialog" ] && xdotool windowfocus --sync "$dialog" 2>/dev/null && return 0
+        sleep 0.5
+    done
+    dialog=""
     return 1
 }
 

@@ -18,15 +18,7 @@ check "preview starts with the defaults" test "$(saver_settings)" = \
     "today=1 probability=50 height=0 speed=33 dwell=33 cumulative=1 fullSpeed=0"
 
 start_program configure 240 ./telvor.scr /c
-# Found once it is viewable and takes the focus (a focus request on a window not yet mapped
-# fails, so it is repeated).
-dialog=""
-for _ in $(seq 60); do
-    dialog=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1)
-    [ -n "$dialog" ] && xdotool windowfocus --sync "$dialog" 2>/dev/null && break
-    dialog=""
-    sleep 0.5
-done
+focus_dialog "$title"
 check "the dialog appears with its title" test -n "$dialog"
 [ -n "$dialog" ] || { finish; exit 1; }
 keys() { xdotool key --delay 80 "$@"; }

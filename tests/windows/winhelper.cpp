@@ -18,6 +18,12 @@
 //                                under way, then prints lunationStart (RVA START) and
 //                                visiblePointText (RVA VISIBLE) as "start=YYYY-MM-DD minute=M
 //                                estimate=E text=T", bytes above 127 in T as '?'
+//   about PROGRAM                creates PROGRAM's dialog CONFIGDLG here (hidden) and, for its
+//                                about text, prints "lines=N room=M dpi=D width=W height=H"
+//                                (the lines the text wraps to in the control's font and width,
+//                                the lines its height holds); exits 0 when they fit, 3 when not
+//   rect TITLE                   prints the about text's rectangle in the top-level window TITLE
+//                                (another process's), in screen pixels, as "X Y W H"
 // The RVAs come from the symbol table of the program (nm); the layouts from our own headers.
 // Exit code 1: bad arguments or the process cannot be read.
 #include <windows.h>
@@ -186,6 +192,58 @@ int soak(HANDLE process, UINT_PTR animationRva, int lunations, DWORD seconds) {
     return 0;
 }
 
+INT_PTR CALLBACK quietDialog(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
+// The about text: the first static text control after the icon, the second child.
+HWND aboutControl(HWND dialog) {
+    HWND icon = GetWindow(dialog, GW_CHILD);
+    return icon ? GetWindow(icon, GW_HWNDNEXT) : nullptr;
+}
+
+int about(const char *program) {
+    HMODULE module = LoadLibraryExA(program, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return 1;
+    HWND dialog = CreateDialogParamA(module, "CONFIGDLG", nullptr, quietDialog, 0);
+    HWND text = dialog ? aboutControl(dialog) : nullptr;
+    if (!text) return 1;
+    char words[256] = "";
+    GetWindowTextA(text, words, sizeof words);
+    RECT room{};
+    GetClientRect(text, &room);
+    HDC dc = GetDC(text);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(text, WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    // As a left-aligned static text control lays it out.
+    RECT needed = {0, 0, room.right, 0};
+    DrawTextA(dc, words, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_LEFT);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    SelectObject(dc, old);
+    ReleaseDC(text, dc);
+    const int line = metrics.tmHeight > 0 ? metrics.tmHeight : 1;
+    const int lines = needed.bottom / line, fits = room.bottom / line;
+    std::printf("lines=%d room=%d dpi=%d width=%ld height=%ld\n", lines, fits, dpi, room.right,
+                room.bottom);
+    DestroyWindow(dialog);
+    return lines <= fits && needed.right <= room.right ? 0 : 3;
+}
+
+int rect(const char *title) {
+    for (int i = 0; i < 200; ++i) {
+        if (HWND dialog = FindWindowA(nullptr, title)) {
+            RECT r{};
+            HWND text = aboutControl(dialog);
+            if (!text || !GetWindowRect(text, &r)) return 1;
+            std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+            return 0;
+        }
+        Sleep(100);
+    }
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -194,6 +252,8 @@ int main(int argc, char **argv) {
         return host(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
                     argv[6]);
     if (!std::strcmp(command, "owner") && argc == 3) return owner(argv[2]);
+    if (!std::strcmp(command, "about") && argc == 3) return about(argv[2]);
+    if (!std::strcmp(command, "rect") && argc == 3) return rect(argv[2]);
     if (argc < 3) return 1;
     HANDLE process = openProcess(argv[2]);
     if (!process) return 1;

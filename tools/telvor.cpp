@@ -133,7 +133,7 @@ int runBatch(const Subcommand &sub, const Inputs &defaults, const std::string &p
 // Options of the two commands that run the saver's animation.
 struct SaverGiven {
     Given inputs;
-    bool trace = false, preview = false;
+    bool trace = false, preview = false, annotate = false;
     std::string size, cumulative, out, frames;
     int every = 1;
 };
@@ -154,6 +154,9 @@ void addSaverOptions(CLI::App *app, SaverGiven &g, bool render) {
     app->add_option("--out", g.out, "Write the last frame of the lunation to FILE.png");
     app->add_option("--frames", g.frames, "Write every K-th frame as DIR/frame-NNNNNN.png");
     app->add_option("--every", g.every, "K for --frames, 1..100000 (default 1)");
+    app->add_flag("--annotate", g.annotate,
+                  "Write --out with a legend strip, the evening's date and the first visible "
+                  "place marked (the frames stay as the saver draws them)");
 }
 
 std::string applySaverGiven(const SaverGiven &g, SaverRunOptions &o, bool render) {
@@ -221,15 +224,18 @@ int runRenderCommand(const SaverGiven &g) {
             writePng(g.frames + name, *frame, writeError);
         }
     };
-    runLunation(o, observer, error);
+    FirstVisiblePlace place;
+    runLunation(o, observer, error, &place);
     if (progress) std::fputs("\n", stderr);
     if (error.empty()) error = writeError;
     if (error.empty() && !g.out.empty()) {
         PixelBuffer last{};
         if (!platformWindowPixels(saverMode == FullScreen ? saverWindow : targetWindow, &last))
             error = "no frame was painted";
-        else
+        else if (!g.annotate)
             writePng(g.out, last, error);
+        else
+            writeAnnotatedPng(g.out, last, place, o.cumulative != 0, error);
     }
     if (!error.empty()) {
         std::fprintf(stderr, "telvor render: %s\n", error.c_str());

@@ -1,0 +1,246 @@
+// The almanac: precise Sun and Moon from ERFA, the evening's events and the crescent criteria.
+//
+// Independent of the saver's engine. Every function is pure (no global state, no I/O) and safe
+// to call from any number of threads at once; an EveningTable is immutable after construction
+// and may be shared between threads.
+//
+// Conventions used throughout:
+// - Time is a Julian date in UT (UT1 taken equal to UTC, whose difference stays below 0.9 s),
+//   a double whose resolution is about 40 microseconds. Terrestrial Time is UT + deltaT().
+// - Angles in the public structures are degrees; azimuths run from north through east, 0..360.
+// - "Airless" means no refraction; "topocentric" means seen from the observer on the WGS84
+//   ellipsoid, "geocentric" means the direction from the Earth's centre measured against the
+//   observer's horizon (no parallax).
+// - A quantity that does not exist in the evening's state (no sunset, say) is NaN, never a
+//   made-up number.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+
+namespace almanac {
+
+// ---- Time ------------------------------------------------------------------------------------
+
+// A Gregorian calendar date; the almanac is checked for 1901-01-01 .. 2099-12-31 (the range of
+// its delta-T expression) and works, with a growing delta-T error, for 1800 .. 2200.
+struct CivilDate {
+    int year = 2000; // 1901..2099
+    int month = 1;   // 1..12
+    int day = 1;     // 1..31, a day that exists in the month
+};
+
+// A UT instant split for printing, rounded to the nearest second.
+struct UtParts {
+    int year, month, day;     // Gregorian
+    int hour, minute, second; // 0..23, 0..59, 0..59
+};
+
+// Julian date (UT) of `hoursUt` hours (may be negative or exceed 24) after 0h UT of `date`.
+double julianDateUt(CivilDate date, double hoursUt = 0);
+// The calendar date and clock time of a Julian date (UT), rounded to the nearest second.
+UtParts splitUt(double jdUt);
+// TT - UT in seconds at the Julian date (UT) `jdUt`: the polynomial expressions of
+// Espenak and Meeus (2006) for 1900..2150, continued by their long-term parabola outside.
+double deltaT(double jdUt);
+
+// ---- Geocentric positions (everything that depends on time alone) ----------------------------
+
+// The geocentric apparent Sun and Moon and the Earth's orientation at one instant. Vectors are
+// in kilometres on the true equator and equinox of date (x toward the true equinox, z toward
+// the celestial pole of date): the Moon corrected for light time, the Sun for light time and
+// annual aberration.
+struct Geocentric {
+    double jdUt = 0;         // Julian date, UT
+    double jdTt = 0;         // Julian date, TT
+    double siderealTime = 0; // Greenwich apparent sidereal time, radians, not reduced to one turn
+    double obliquity = 0;    // true obliquity of the ecliptic of date, radians
+    std::array<double, 3> sun{};  // km
+    std::array<double, 3> moon{}; // km
+};
+
+// A body's apparent place on the sky of date.
+struct ApparentPlace {
+    double rightAscension; // degrees, 0..360
+    double declination;    // degrees, -90..90
+    double longitude;      // ecliptic longitude of date, degrees, 0..360
+    double latitude;       // ecliptic latitude of date, degrees, -90..90
+    double distance;       // km
+};
+
+// Direct ERFA evaluation at a Julian date in UT (TT from deltaT()).
+Geocentric geocentricAt(double jdUt);
+// The same at a given Terrestrial Time; `jdUt` only sets the sidereal time.
+Geocentric geocentricAtTt(double jdTt, double jdUt);
+// Right ascension, declination, ecliptic longitude and latitude of date and distance of a
+// vector of a Geocentric (km, true equator and equinox of date).
+ApparentPlace apparentPlace(const std::array<double, 3> &v, double obliquity);
+// Apparent geocentric elongation in ecliptic longitude, Moon minus Sun, degrees, -180..180.
+double elongationInLongitude(const Geocentric &g);
+
+// The conjunction in apparent geocentric ecliptic longitude (new moon): the last one at or
+// before `jdUt`, and the first one after it. Julian dates (UT), to better than a second.
+// Direct ERFA evaluation, about 0.1 ms each.
+double conjunctionBefore(double jdUt);
+double conjunctionAfter(double jdUt);
+
+// ---- The observer ----------------------------------------------------------------------------
+
+// A place on the WGS84 ellipsoid.
+struct Place {
+    double latitude = 0;  // geodetic, degrees, north positive, -90..90
+    double longitude = 0; // degrees, east positive, -180..180
+    double height = 0;    // metres above the ellipsoid (sight height), 0..9999
+};
+
+// A place prepared for repeated evaluation: its Earth-fixed position and horizon.
+struct Observer {
+    Place place;
+    std::array<double, 3> position{}; // Earth-fixed geocentric, km (x to longitude 0, z north)
+    double axisDistance = 0;          // distance from the Earth's axis, km
+    double sinLatitude = 0, cosLatitude = 0; // of the geodetic latitude
+    double longitude = 0;                    // radians, east positive
+    double dip = 0;                          // horizonDip(place.height), degrees
+};
+Observer observerOf(const Place &place);
+
+// A direction on the observer's sky.
+struct Horizontal {
+    double altitude = 0; // degrees above the horizon, -90..90
+    double azimuth = 0;  // degrees from north through east, 0..360
+};
+
+// The Sun and the Moon seen from a place at one instant, airless.
+struct Sky {
+    Horizontal sunTopocentric, moonTopocentric; // seen from the observer
+    Horizontal sunGeocentric, moonGeocentric;   // directions from the Earth's centre
+    double moonDistanceTopocentric = 0;         // km
+    double moonDistance = 0;                    // geocentric, km
+    double sunDistance = 0;                     // geocentric, km
+};
+
+// The Sun and the Moon at the observer for a Geocentric from geocentricAt() or
+// EveningTable::at(). No ERFA call.
+Sky skyAt(const Geocentric &g, const Observer &observer);
+
+// Standard refraction (10 degrees C, 1010 hPa) of an airless altitude, degrees: Saemundsson's
+// formula (Sky and Telescope 72, 70, 1986). Defined for altitudes down to -2 degrees; below
+// that it returns the value at -2.
+double refraction(double airlessAltitude);
+// Dip of the sea horizon for a sight height in metres (0..9999), degrees: 1.76' * sqrt(h), the
+// Nautical Almanac's dip with terrestrial refraction.
+double horizonDip(double heightMetres);
+
+// ---- The evening table -----------------------------------------------------------------------
+
+// The geocentric quantities tabulated over the UT window around the evenings of one local
+// date everywhere on Earth (0h UT of the date minus 12 h .. plus 60 h), hourly, for cubic
+// interpolation: position errors stay below 0.00001 degrees. Built once (about 3 ms), then
+// read from any number of threads. No heap storage: it may be copied freely.
+class EveningTable {
+  public:
+    static constexpr int kNodes = 73;             // hourly nodes
+    static constexpr double kStartHours = -12.0;  // first node, hours from 0h UT of the date
+    static constexpr double kStepDays = 1.0 / 24; // node spacing
+
+    // The table for the evenings of `date` (1901-01-01 .. 2099-12-31).
+    explicit EveningTable(CivilDate date);
+
+    CivilDate date() const { return date_; }
+    double startUt() const { return start_; }                          // Julian date, UT
+    double endUt() const { return start_ + (kNodes - 1) * kStepDays; } // Julian date, UT
+    // Interpolated geocentric quantities; `jdUt` is clamped to [startUt(), endUt()].
+    Geocentric at(double jdUt) const;
+    // The last conjunction at or before `jdUt` among those found when the table was built
+    // (the last one before the window and those within it); NaN if none.
+    double conjunctionBefore(double jdUt) const;
+
+  private:
+    struct Node {
+        double sun[3], moon[3], siderealTime, jdTt, obliquity;
+    };
+    CivilDate date_;
+    double start_ = 0;
+    std::array<Node, kNodes> nodes_{};
+    std::array<double, 3> conjunctions_{}; // ascending, NaN where unused
+};
+
+// ---- The evening's events and the crescent criteria ------------------------------------------
+
+enum class EveningState : uint8_t {
+    Ok,            // sunset, then moonset
+    NoSunset,      // polar day or polar night: no sunset on that date
+    NoMoonset,     // the Moon is up at sunset and does not set within the table's window
+    MoonSetsFirst, // the Moon is below its setting altitude at sunset
+};
+// "ok", "no sunset", "no moonset", "moon sets first".
+const char *stateName(EveningState state);
+
+// Sunset and moonset of one evening. The evening of a date at a place is the sunset that
+// follows the Sun's upper transit on that date in the place's local mean time (longitude / 15
+// hours from UT): it does not depend on a time zone. Events are for the upper limb at the
+// standard refraction of 34', lowered by the horizon dip: the Sun's topocentric centre at
+// -0.8333 degrees - dip, the Moon's at -(34' + its topocentric semi-diameter) - dip.
+struct Evening {
+    EveningState state = EveningState::NoSunset;
+    bool polarDay = false;   // with NoSunset: the Sun stays up (true) or down (false)
+    double sunset = NAN;     // Julian date, UT
+    double moonset = NAN;    // Julian date, UT; with MoonSetsFirst, the moonset before sunset
+                             // when there is one within a day, else NaN
+    double lagMinutes = NAN; // moonset - sunset, minutes (negative with MoonSetsFirst)
+};
+
+// The crescent at one instant, airless, angles in degrees. ARCV, ARCL and DAZ as Yallop
+// defines them (NAO Technical Note 69, 1997) are geocentric; Odeh's (Experimental Astronomy
+// 18, 39-64, 2004) are topocentric. Yallop's W' uses his topocentric semi-diameter
+// SD' = SD (1 + sin h sin pi) with the geocentric ARCL; Odeh's W the topocentric
+// semi-diameter with the topocentric ARCL.
+struct Crescent {
+    Sky sky;
+    double arcl = NAN;              // geocentric elongation of the Moon's centre, 0..180
+    double arcv = NAN;              // geocentric altitude of the Moon minus the Sun's
+    double daz = NAN;               // geocentric azimuth of the Sun minus the Moon's, -180..180
+    double arclTopocentric = NAN;   // topocentric elongation, 0..180
+    double arcvTopocentric = NAN;   // topocentric altitude of the Moon minus the Sun's
+    double dazTopocentric = NAN;    // topocentric azimuth of the Sun minus the Moon's
+    double width = NAN;             // Yallop's W', arcminutes
+    double widthTopocentric = NAN;  // Odeh's W, arcminutes
+    double illuminatedFraction = 0; // of the disc seen from the observer, 0..1
+    double q = NAN;                 // Yallop's q from arcv and width
+    char yallopClass = 'F';         // 'A' easily visible .. 'F' not visible with a telescope
+    double V = NAN;                 // Odeh's V from arcvTopocentric and widthTopocentric
+    char odehZone = 'D'; // 'A' naked eye, 'B' optical aid (may be naked eye), 'C' optical aid
+                         // only, 'D' not visible
+};
+
+// The criteria at one instant for one observer: the map's inner step. No ERFA call.
+Crescent crescentAt(const Geocentric &g, const Observer &observer);
+
+// One evening at one place.
+struct Sighting {
+    Evening evening;
+    double bestTime = NAN;     // Tb = sunset + 4/9 lag, Julian date UT (state Ok only)
+    double conjunction = NAN;  // the conjunction before Tb (before sunset, or the local noon,
+                               // when there is no Tb), Julian date UT; NaN if none was found
+    double moonAgeHours = NAN; // Tb - conjunction, hours (state Ok only)
+    bool hasCrescent = false;  // state Ok: `crescent` holds the values at Tb
+    Crescent crescent;
+};
+
+// Sunset and moonset for the table's date: a few Newton steps on the tabulated positions, no
+// ERFA call, no allocation.
+Evening evening(const EveningTable &table, const Observer &observer);
+// The full evaluation for one place: the map's per-cell step. No ERFA call, no allocation.
+Sighting evaluate(const EveningTable &table, const Observer &observer);
+// One place and date: builds the table and calls evaluate(), so its result equals the map's
+// for the same place and date exactly.
+Sighting sighting(const Place &place, CivilDate date);
+
+// Yallop's q (arcv in degrees, width in arcminutes) and its class; Odeh's V and its zone.
+double yallopQ(double arcv, double width);
+char yallopClass(double q);
+double odehV(double arcvTopocentric, double widthTopocentric);
+char odehZone(double v);
+
+} // namespace almanac

@@ -1,0 +1,193 @@
+// The observer, the sky at one instant, and the evening's sunset and moonset from the table.
+#include "almanac/almanac.h"
+
+#include <erfa.h>
+#include <erfam.h>
+
+#include "almanac/internal.h"
+
+namespace almanac {
+
+using namespace detail;
+
+namespace {
+
+constexpr double kTwoPi = 2 * 3.141592653589793;
+// Hour-angle rates, radians per day: the Earth's rotation less the body's mean motion in
+// right ascension.
+constexpr double kSunRate = kTwoPi;
+constexpr double kMoonRate = kTwoPi * (1.00273790935 - 1 / 27.321661);
+constexpr double kRefraction = 34.0 / 60; // standard horizontal refraction, degrees
+constexpr double kSunRadius = 16.0 / 60;  // the conventional solar semi-diameter, degrees
+
+enum class Body { Sun, Moon };
+enum class FirstStep { Raw, Forward, Backward };
+
+// Where a body's altitude stands against its setting altitude.
+struct Setting {
+    double cosH0;       // cosine of the hour angle at setting (beyond +-1: no crossing)
+    double H;           // topocentric hour angle now, radians, -pi..pi, west positive
+    double altitude;    // topocentric, degrees
+    double setAltitude; // degrees
+};
+
+Setting settingAt(const EveningTable &table, const Observer &o, Body body, double t) {
+    const Geocentric g = table.at(t);
+    const Vec v = topocentric(geocentric(body == Body::Sun ? g.sun : g.moon, meridianOf(g, o)), o);
+    const double r = norm(v);
+    const double sinDec = v.z / r, cosDec = std::sqrt(v.x * v.x + v.y * v.y) / r;
+    const double semi = body == Body::Sun ? kSunRadius : std::asin(kMoonRadius / r) / kDegree;
+    const double h0 = -(kRefraction + semi) - o.dip;
+    Setting s;
+    s.setAltitude = h0;
+    s.cosH0 = (std::sin(h0 * kDegree) - o.sinLatitude * sinDec) / (o.cosLatitude * cosDec);
+    s.H = std::atan2(-v.y, v.x);
+    s.altitude = std::asin((v.x * o.cosLatitude + v.z * o.sinLatitude) / r) / kDegree;
+    return s;
+}
+
+double wrapPi(double a) {
+    return a - kTwoPi * std::floor((a + 3.141592653589793) / kTwoPi);
+}
+
+// Newton steps on the hour angle toward the body's setting, from `t`. Returns the time
+// (Julian date UT), or NaN when at some step the body does not cross its setting altitude;
+// `up` then says whether it stays above (+1) or below (-1).
+double setting(const EveningTable &table, const Observer &o, Body body, double t, FirstStep first,
+               int &up) {
+    const double rate = body == Body::Sun ? kSunRate : kMoonRate;
+    up = 0;
+    for (int i = 0; i < 12; ++i) {
+        const Setting s = settingAt(table, o, body, t);
+        if (!(s.cosH0 >= -1 && s.cosH0 <= 1)) {
+            up = s.cosH0 < -1 ? 1 : -1; // NaN (a pole, exactly at the limit): below
+            return NAN;
+        }
+        double dH = std::acos(s.cosH0) - s.H;
+        if (i > 0 || first != FirstStep::Raw) dH = wrapPi(dH);
+        if (i == 0 && first == FirstStep::Forward && dH < 0) dH += kTwoPi;
+        if (i == 0 && first == FirstStep::Backward && dH > 0) dH -= kTwoPi;
+        const double dt = dH / rate;
+        t += dt;
+        if (std::fabs(dt) < 1e-7) return t; // 9 ms
+    }
+    return t;
+}
+
+} // namespace
+
+Observer observerOf(const Place &place) {
+    Observer o;
+    o.place = place;
+    double xyz[3] = {0, 0, 0};
+    eraGd2gc(ERFA_WGS84, place.longitude * kDegree, place.latitude * kDegree, place.height, xyz);
+    for (int i = 0; i < 3; ++i)
+        o.position[i] = xyz[i] / 1000.0;
+    o.axisDistance = std::sqrt(o.position[0] * o.position[0] + o.position[1] * o.position[1]);
+    o.sinLatitude = std::sin(place.latitude * kDegree);
+    o.cosLatitude = std::cos(place.latitude * kDegree);
+    o.longitude = place.longitude * kDegree;
+    o.dip = horizonDip(place.height);
+    return o;
+}
+
+Sky skyAt(const Geocentric &g, const Observer &o) {
+    const Meridian m = meridianOf(g, o);
+    const Vec sun = geocentric(g.sun, m), moon = geocentric(g.moon, m);
+    const Vec moonTopo = topocentric(moon, o);
+    Sky sky;
+    sky.sunTopocentric = horizontal(topocentric(sun, o), o);
+    sky.moonTopocentric = horizontal(moonTopo, o);
+    sky.sunGeocentric = horizontal(sun, o);
+    sky.moonGeocentric = horizontal(moon, o);
+    sky.moonDistanceTopocentric = norm(moonTopo);
+    sky.moonDistance = norm(moon);
+    sky.sunDistance = norm(sun);
+    return sky;
+}
+
+double refraction(double airlessAltitude) {
+    // R. Saemundsson, Sky and Telescope 72, 70 (1986), as given by J. Meeus, Astronomical
+    // Algorithms, 2nd ed. (1998), eq. 16.4; arcminutes.
+    const double h = airlessAltitude < -2 ? -2 : airlessAltitude;
+    return 1.02 / std::tan((h + 10.3 / (h + 5.11)) * kDegree) / 60.0;
+}
+
+double horizonDip(double heightMetres) {
+    return heightMetres > 0 ? 1.76 / 60.0 * std::sqrt(heightMetres) : 0.0;
+}
+
+const char *stateName(EveningState state) {
+    switch (state) {
+    case EveningState::Ok:
+        return "ok";
+    case EveningState::NoSunset:
+        return "no sunset";
+    case EveningState::NoMoonset:
+        return "no moonset";
+    case EveningState::MoonSetsFirst:
+        return "moon sets first";
+    }
+    return "ok";
+}
+
+namespace {
+// Local mean noon of the table's date at the observer, Julian date UT.
+double localNoon(const EveningTable &table, const Observer &o) {
+    return julianDateUt(table.date(), 12.0) - o.place.longitude / 360.0;
+}
+} // namespace
+
+Evening evening(const EveningTable &table, const Observer &o) {
+    Evening e;
+    int up = 0;
+    // From the local mean noon the Sun's hour angle is small, the setting one ahead of it.
+    const double sunset = setting(table, o, Body::Sun, localNoon(table, o), FirstStep::Raw, up);
+    if (std::isnan(sunset)) {
+        e.state = EveningState::NoSunset;
+        e.polarDay = up > 0;
+        return e;
+    }
+    e.sunset = sunset;
+    const Setting moon = settingAt(table, o, Body::Moon, sunset);
+    if (moon.altitude < moon.setAltitude) {
+        e.state = EveningState::MoonSetsFirst;
+        const double before = setting(table, o, Body::Moon, sunset, FirstStep::Backward, up);
+        if (before <= sunset && before > sunset - 1.0) {
+            e.moonset = before;
+            e.lagMinutes = (before - sunset) * 1440.0;
+        }
+        return e;
+    }
+    const double moonset = setting(table, o, Body::Moon, sunset, FirstStep::Forward, up);
+    if (!(moonset > sunset && moonset <= table.endUt())) {
+        e.state = EveningState::NoMoonset;
+        return e;
+    }
+    e.state = EveningState::Ok;
+    e.moonset = moonset;
+    e.lagMinutes = (moonset - sunset) * 1440.0;
+    return e;
+}
+
+Sighting evaluate(const EveningTable &table, const Observer &o) {
+    Sighting s;
+    s.evening = evening(table, o);
+    double reference = std::isnan(s.evening.sunset) ? localNoon(table, o) : s.evening.sunset;
+    if (s.evening.state == EveningState::Ok) {
+        s.bestTime = s.evening.sunset + (s.evening.moonset - s.evening.sunset) * 4.0 / 9.0;
+        reference = s.bestTime;
+        s.crescent = crescentAt(table.at(s.bestTime), o);
+        s.hasCrescent = true;
+    }
+    s.conjunction = table.conjunctionBefore(reference);
+    if (s.hasCrescent) s.moonAgeHours = (s.bestTime - s.conjunction) * 24.0;
+    return s;
+}
+
+Sighting sighting(const Place &place, CivilDate date) {
+    const EveningTable table(date);
+    return evaluate(table, observerOf(place));
+}
+
+} // namespace almanac

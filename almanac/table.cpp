@@ -1,0 +1,66 @@
+// The evening table: hourly geocentric quantities over the evenings of one date, interpolated.
+#include "almanac/almanac.h"
+
+#include <limits>
+#include <numbers>
+
+namespace almanac {
+
+EveningTable::EveningTable(CivilDate date) : date_(date) {
+    start_ = julianDateUt(date, kStartHours);
+    double turns = 0, previous = 0;
+    for (int i = 0; i < kNodes; ++i) {
+        const Geocentric g = geocentricAt(start_ + i * kStepDays);
+        Node &n = nodes_[i];
+        for (int k = 0; k < 3; ++k)
+            n.sun[k] = g.sun[k], n.moon[k] = g.moon[k];
+        // Sidereal time unwrapped into a smooth, steadily growing function for interpolation.
+        if (i > 0 && g.siderealTime < previous) turns += 2 * std::numbers::pi;
+        previous = g.siderealTime;
+        n.siderealTime = g.siderealTime + turns;
+        n.jdTt = g.jdTt;
+        n.obliquity = g.obliquity;
+    }
+    conjunctions_.fill(std::numeric_limits<double>::quiet_NaN());
+    double c = almanac::conjunctionBefore(start_);
+    for (size_t i = 0; i < conjunctions_.size() && c <= endUt(); ++i) {
+        conjunctions_[i] = c;
+        c = conjunctionAfter(c + 1.0);
+    }
+}
+
+Geocentric EveningTable::at(double jdUt) const {
+    // Four-point Lagrange interpolation on the nodes around jdUt.
+    double x = (jdUt - start_) / kStepDays;
+    if (!(x > 0)) x = 0; // NaN too
+    if (x > kNodes - 1) x = kNodes - 1;
+    int i = static_cast<int>(x) - 1; // first of the four nodes
+    if (i < 0) i = 0;
+    if (i > kNodes - 4) i = kNodes - 4;
+    const double u = x - i; // 0..3 over the four nodes
+    const double w0 = -(u - 1) * (u - 2) * (u - 3) / 6;
+    const double w1 = u * (u - 2) * (u - 3) / 2;
+    const double w2 = -u * (u - 1) * (u - 3) / 2;
+    const double w3 = u * (u - 1) * (u - 2) / 6;
+    const Node &a = nodes_[i], &b = nodes_[i + 1], &c = nodes_[i + 2], &d = nodes_[i + 3];
+    Geocentric g;
+    g.jdUt = start_ + x * kStepDays;
+    for (int k = 0; k < 3; ++k) {
+        g.sun[k] = w0 * a.sun[k] + w1 * b.sun[k] + w2 * c.sun[k] + w3 * d.sun[k];
+        g.moon[k] = w0 * a.moon[k] + w1 * b.moon[k] + w2 * c.moon[k] + w3 * d.moon[k];
+    }
+    g.siderealTime =
+        w0 * a.siderealTime + w1 * b.siderealTime + w2 * c.siderealTime + w3 * d.siderealTime;
+    g.jdTt = a.jdTt + (d.jdTt - a.jdTt) * (u / 3);
+    g.obliquity = a.obliquity + (d.obliquity - a.obliquity) * (u / 3);
+    return g;
+}
+
+double EveningTable::conjunctionBefore(double jdUt) const {
+    double found = std::numeric_limits<double>::quiet_NaN();
+    for (double c : conjunctions_)
+        if (c <= jdUt) found = c; // NaN compares false
+    return found;
+}
+
+} // namespace almanac

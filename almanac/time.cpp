@@ -1,0 +1,70 @@
+// Time scales of the almanac: Julian dates, calendar parts and delta T.
+#include "almanac/almanac.h"
+
+#include <erfa.h>
+
+namespace almanac {
+
+double julianDateUt(CivilDate date, double hoursUt) {
+    double mjd0 = 0, mjd = 0;
+    eraCal2jd(date.year, date.month, date.day, &mjd0, &mjd);
+    return mjd0 + mjd + hoursUt / 24.0;
+}
+
+UtParts splitUt(double jdUt) {
+    // Round to the whole second first, so that 23:59:59.6 becomes the next day's 00:00:00.
+    const double base = std::floor(jdUt - 0.5) + 0.5; // 0h UT of the day
+    double seconds = std::round((jdUt - base) * 86400.0);
+    double day0 = base;
+    if (seconds >= 86400.0) day0 += 1, seconds -= 86400.0;
+    int y = 0, m = 0, d = 0;
+    double fraction = 0;
+    eraJd2cal(day0, 0.25, &y, &m, &d, &fraction); // a quarter day in, clear of the boundary
+    const int s = static_cast<int>(seconds);
+    return UtParts{y, m, d, s / 3600, s / 60 % 60, s % 60};
+}
+
+double deltaT(double jdUt) {
+    // F. Espenak and J. Meeus, Five Millennium Canon of Solar Eclipses: -1999 to +3000,
+    // NASA/TP-2006-214141 (2006), section 2.6, "Polynomial expressions for delta T".
+    const double y = 2000.0 + (jdUt - 2451544.5) / 365.2425; // decimal year
+    double t = 0;
+    if (y < 1900) { // 1800..1860 and 1860..1900 are not needed in the almanac's range
+        const double u = (y - 1820) / 100;
+        return -20 + 32 * u * u;
+    }
+    if (y < 1920) {
+        t = y - 1900;
+        return -2.79 + 1.494119 * t - 0.0598939 * t * t + 0.0061966 * t * t * t -
+               0.000197 * t * t * t * t;
+    }
+    if (y < 1941) {
+        t = y - 1920;
+        return 21.20 + 0.84493 * t - 0.076100 * t * t + 0.0020936 * t * t * t;
+    }
+    if (y < 1961) {
+        t = y - 1950;
+        return 29.07 + 0.407 * t - t * t / 233 + t * t * t / 2547;
+    }
+    if (y < 1986) {
+        t = y - 1975;
+        return 45.45 + 1.067 * t - t * t / 260 - t * t * t / 718;
+    }
+    if (y < 2005) {
+        t = y - 2000;
+        return 63.86 + 0.3345 * t - 0.060374 * t * t + 0.0017275 * t * t * t +
+               0.000651814 * t * t * t * t + 0.00002373599 * t * t * t * t * t;
+    }
+    if (y < 2050) {
+        t = y - 2000;
+        return 62.92 + 0.32217 * t + 0.005589 * t * t;
+    }
+    if (y < 2150) {
+        const double u = (y - 1820) / 100;
+        return -20 + 32 * u * u - 0.5628 * (2150 - y);
+    }
+    const double u = (y - 1820) / 100;
+    return -20 + 32 * u * u;
+}
+
+} // namespace almanac

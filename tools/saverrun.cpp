@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "display/display.h"
+#include "maps/annotate.h"
 #include "shell/entry.h"
 #include "shell/platform/window.h"
 
@@ -76,8 +77,8 @@ ResultRecord traceRecord(int tick) {
     return r;
 }
 
-ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
-                         std::string &error) {
+ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer, std::string &error,
+                         FirstVisiblePlace *place) {
     platformSetInstallSignalHandlers(false);
     platformInitHeadless(o.width, o.height);
     platformSetPaintHook(keepFrame);
@@ -123,6 +124,13 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
             firstVisible.addString("date", currentDate());
             firstVisible.addInt("minute", ephemerisState.simMinute);
             firstVisible.addString("text", utf8(visiblePointText));
+            if (place) {
+                place->found = true;
+                place->lat = ephemerisState.latitude * 57.29577951308232;
+                place->lon = ephemerisState.longitudeMinutes * 0.25;
+                place->date = currentDate();
+                place->minute = ephemerisState.simMinute;
+            }
         }
         if (observer) observer(tick, lastFrame);
     };
@@ -146,6 +154,12 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
         summary.addNull("firstVisible");
     summary.addInt("ticks", tick);
     summary.addString("endDate", currentDate());
+    if (place) {
+        place->zone = ephemerisState.zoneOffsetMinutes;
+        place->mapColumnOffset = animationState.scan.mapColumnOffset;
+        place->bandHeight = bandHeight;
+        place->startDate = isoDate(start.year, start.month, start.day);
+    }
     platformSetPaintHook(nullptr);
     return summary;
 }
@@ -185,4 +199,21 @@ bool writePng(const std::string &path, const PixelBuffer &frame, std::string &er
         return false;
     }
     return true;
+}
+
+bool writeAnnotatedPng(const std::string &path, const PixelBuffer &frame,
+                       const FirstVisiblePlace &place, bool cumulative, std::string &error) {
+    Picture copy(frame.width, frame.height);
+    copy.pixels.assign(frame.pixels, frame.pixels + size_t(frame.width) * size_t(frame.height));
+    SaverFrameFacts facts;
+    facts.bandHeight = place.bandHeight;
+    facts.mapColumnOffset = place.mapColumnOffset;
+    facts.cumulative = cumulative;
+    facts.evening = place.found ? place.date : place.startDate;
+    facts.zoneMinutes = place.zone;
+    facts.found = place.found;
+    facts.lat = place.lat, facts.lon = place.lon, facts.minute = place.minute;
+    Picture annotated = annotateSaverFrame(copy, facts);
+    return writePng(path, PixelBuffer{annotated.width, annotated.height, annotated.pixels.data()},
+                    error);
 }

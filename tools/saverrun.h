@@ -21,13 +21,31 @@ struct SaverRunOptions {
 // What the caller sees after each tick: its number (1 = the setup tick) and the frame painted.
 using TickObserver = std::function<void(int tick, const PixelBuffer *frame)>;
 
+// Where the search found the first visible place, for annotating the pictures.
+struct FirstVisiblePlace {
+    bool found = false;
+    double lat = 0, lon = 0; // degrees, north and east positive (the engine's values)
+    std::string date;        // local date YYYY-MM-DD then
+    int minute = 0;          // local clock minute then
+    int zone = 0;            // local time minus UT, minutes
+    int mapColumnOffset = 0; // of the lunation's canvas
+    int bandHeight = 0;      // status band rows of the frames
+    std::string startDate;   // the lunation's start date, YYYY-MM-DD
+};
+
 // Runs one lunation through the real window procedure and timer on the headless backend, from
-// the start date until the lunation ends. Returns the summary record, or an error in `error`.
+// the start date until the lunation ends. Returns the summary record, or an error in `error`;
+// fills `place` when given.
 ResultRecord runLunation(const SaverRunOptions &options, const TickObserver &observer,
-                         std::string &error);
+                         std::string &error, FirstVisiblePlace *place = nullptr);
 
 // One trace line of the tick just run.
 ResultRecord traceRecord(int tick);
 
 // Writes a frame as an RGB PNG; false (and a message) when the file cannot be written.
 bool writePng(const std::string &path, const PixelBuffer &frame, std::string &error);
+
+// Writes a copy of the frame annotated for readers outside the saver (legend strip, the
+// evening's date, the first visible place marked); false and a message on failure.
+bool writeAnnotatedPng(const std::string &path, const PixelBuffer &frame,
+                       const FirstVisiblePlace &place, bool cumulative, std::string &error);

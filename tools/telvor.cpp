@@ -16,6 +16,9 @@
 
 #include "display/display.h"
 #include "shell/platform/window.h"
+#ifdef TELVOR_HAS_ALMANAC
+#include "tools/mapcmd.h"
+#endif
 #include "tools/queries.h"
 #include "tools/saverrun.h"
 
@@ -133,7 +136,7 @@ int runBatch(const Subcommand &sub, const Inputs &defaults, const std::string &p
 // Options of the two commands that run the saver's animation.
 struct SaverGiven {
     Given inputs;
-    bool trace = false, preview = false;
+    bool trace = false, preview = false, annotate = false;
     std::string size, cumulative, out, frames;
     int every = 1;
 };
@@ -154,6 +157,9 @@ void addSaverOptions(CLI::App *app, SaverGiven &g, bool render) {
     app->add_option("--out", g.out, "Write the last frame of the lunation to FILE.png");
     app->add_option("--frames", g.frames, "Write every K-th frame as DIR/frame-NNNNNN.png");
     app->add_option("--every", g.every, "K for --frames, 1..100000 (default 1)");
+    app->add_flag("--annotate", g.annotate,
+                  "Write --out with a legend strip, the evening's date and the first visible "
+                  "place marked (the frames stay as the saver draws them)");
 }
 
 std::string applySaverGiven(const SaverGiven &g, SaverRunOptions &o, bool render) {
@@ -221,15 +227,18 @@ int runRenderCommand(const SaverGiven &g) {
             writePng(g.frames + name, *frame, writeError);
         }
     };
-    runLunation(o, observer, error);
+    FirstVisiblePlace place;
+    runLunation(o, observer, error, &place);
     if (progress) std::fputs("\n", stderr);
     if (error.empty()) error = writeError;
     if (error.empty() && !g.out.empty()) {
         PixelBuffer last{};
         if (!platformWindowPixels(saverMode == FullScreen ? saverWindow : targetWindow, &last))
             error = "no frame was painted";
-        else
+        else if (!g.annotate)
             writePng(g.out, last, error);
+        else
+            writeAnnotatedPng(g.out, last, place, o.cumulative != 0, error);
     }
     if (!error.empty()) {
         std::fprintf(stderr, "telvor render: %s\n", error.c_str());
@@ -237,6 +246,35 @@ int runRenderCommand(const SaverGiven &g) {
     }
     return 0;
 }
+
+#ifdef TELVOR_HAS_ALMANAC
+struct MapGiven {
+    Given inputs;
+    MapCommand command;
+};
+
+void addMapOptions(CLI::App *app, MapGiven &g) {
+    addValueOptions(app, g.inputs, {"date", "height"});
+    MapCommand &c = g.command;
+    app->add_option("--criterion", c.criterion,
+                    "yallop (default), odeh or telvor (the saver's test)");
+    app->add_option("--step", c.step, "Cell size in degrees, dividing 180 (default 0.25)");
+    app->add_option("--out", c.out, "Write the map's picture to FILE.png");
+    app->add_option("--csv", c.csv, "Write one line per cell: lat,lon,value,class,bestTime");
+    app->add_option("--geojson", c.geojson, "Write the class regions as GeoJSON polygons");
+    app->add_option("--threads", c.threads, "Worker threads, 0..1024 (default 0: one per core)");
+    app->add_option("--size", c.size, "Picture size WxH in pixels (default: a 1440x720 map)");
+}
+
+int runMap(MapGiven &g) {
+    std::string error = applyGiven(g.inputs, g.command.inputs);
+    if (!error.empty()) {
+        std::fprintf(stderr, "telvor map: %s\n", error.c_str());
+        return 2;
+    }
+    return runMapCommand(g.command);
+}
+#endif
 
 } // namespace
 
@@ -257,6 +295,12 @@ int main(int argc, char **argv) {
     CLI::App *renderApp = app.add_subcommand(
         "render", "Run the saver headless for one lunation and write its pictures as PNG");
     addSaverOptions(renderApp, render, true);
+#ifdef TELVOR_HAS_ALMANAC
+    MapGiven map;
+    CLI::App *mapApp = app.add_subcommand(
+        "map", "The crescent's visibility over the world on one evening: picture, CSV, GeoJSON");
+    addMapOptions(mapApp, map);
+#endif
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp &e) {
@@ -271,6 +315,9 @@ int main(int argc, char **argv) {
     }
     if (lunationApp->parsed()) return runLunationCommand(lunation);
     if (renderApp->parsed()) return runRenderCommand(render);
+#ifdef TELVOR_HAS_ALMANAC
+    if (mapApp->parsed()) return runMap(map);
+#endif
     for (size_t i = 0; i < apps.size(); ++i) {
         if (!apps[i]->parsed()) continue;
         const Subcommand &sub = kSubcommands[i];

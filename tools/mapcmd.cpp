@@ -1,0 +1,173 @@
+// telvor map: computes the evening map and writes its picture, its cells and its outlines.
+#include "tools/mapcmd.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "engine/ephemeris.h"
+#include "maps/contours.h"
+#include "maps/eveningmap.h"
+#include "shell/platform/backend.h"
+#include "tools/saverrun.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE *f) const {
+        if (f) std::fclose(f);
+    }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+// Closes the file and reports whether everything reached it.
+bool finish(File &f) {
+    const bool ok = !std::ferror(f.get());
+    return std::fclose(f.release()) == 0 && ok;
+}
+
+bool writeCsv(const std::string &path, const EveningMap &map) {
+    File f(std::fopen(path.c_str(), "w"));
+    if (!f) return false;
+    std::vector<char> buffer(1 << 20);
+    std::setvbuf(f.get(), buffer.data(), _IOFBF, buffer.size());
+    std::fputs("lat,lon,value,class,bestTime\n", f.get());
+    for (int row = 0; row < map.rows; ++row)
+        for (int col = 0; col < map.cols; ++col) {
+            const MapCell &c = map.cell(row, col);
+            std::fprintf(f.get(), "%.10g,%.10g,", map.latitude(row), map.longitude(col));
+            if (c.cls == MapCell::kNone)
+                std::fputs(",none,\n", f.get());
+            else if (map.criterion == Criterion::Telvor)
+                std::fprintf(f.get(), "%d,%s,%s\n", static_cast<int>(c.value),
+                             className(map.criterion, c.cls), isoUt(c.bestTime).c_str());
+            else
+                std::fprintf(f.get(), "%.4f,%s,%s\n", c.value, className(map.criterion, c.cls),
+                             isoUt(c.bestTime).c_str());
+        }
+    const bool ok = finish(f);
+    return ok;
+}
+
+void writeRing(FILE *f, const Ring &ring) {
+    std::fputc('[', f);
+    for (size_t k = 0; k < ring.size(); ++k)
+        std::fprintf(f, "%s[%.10g,%.10g]", k ? "," : "", ring[k].first, ring[k].second);
+    std::fputc(']', f);
+}
+
+bool writeGeoJson(const std::string &path, const EveningMap &map) {
+    File f(std::fopen(path.c_str(), "w"));
+    if (!f) return false;
+    std::fputs("{\"type\":\"FeatureCollection\",\"features\":[", f.get());
+    std::vector<uint8_t> mask(map.cells.size());
+    bool first = true;
+    for (int k = 0; k < classCount(map.criterion); ++k) {
+        for (size_t i = 0; i < mask.size(); ++i)
+            mask[i] = map.cells[i].cls == k;
+        const std::vector<RegionPolygon> polygons =
+            regionPolygons(map.rows, map.cols, map.step, mask);
+        if (polygons.empty()) continue;
+        std::fprintf(f.get(),
+                     "%s\n{\"type\":\"Feature\",\"properties\":{\"criterion\":\"%s\",\"class\":"
+                     "\"%s\",\"meaning\":\"%s\",\"fill\":\"#%06x\"},\"geometry\":{\"type\":"
+                     "\"MultiPolygon\",\"coordinates\":[",
+                     first ? "" : ",", criterionName(map.criterion), className(map.criterion, k),
+                     classMeaning(map.criterion, k), classColour(map.criterion, k));
+        first = false;
+        for (size_t p = 0; p < polygons.size(); ++p) {
+            std::fputs(p ? ",[" : "[", f.get());
+            writeRing(f.get(), polygons[p].outer);
+            for (const Ring &h : polygons[p].holes) {
+                std::fputc(',', f.get());
+                writeRing(f.get(), h);
+            }
+            std::fputc(']', f.get());
+        }
+        std::fputs("]}}", f.get());
+    }
+    std::fputs("\n]}\n", f.get());
+    return finish(f);
+}
+
+} // namespace
+
+int engineVisibilityCode(double lat, double lon, double jdUt, int height) {
+    static std::mutex engine;
+    const almanac::UtParts t = almanac::splitUt(jdUt + 30.0 / 86400.0); // nearest minute
+    Inputs in;
+    in.year = t.year, in.month = t.month, in.day = t.day;
+    in.minute = t.hour * 60 + t.minute;
+    in.zone = 0;
+    in.lat = lat, in.lon = lon, in.height = height;
+    std::lock_guard<std::mutex> lock(engine);
+    loadInputs(in);
+    computeMoonPosition();
+    return ephemerisState.visibilityCode;
+}
+
+int runMapCommand(const MapCommand &c) {
+    auto fail = [](int code, const std::string &message) {
+        std::fprintf(stderr, "telvor map: %s\n", message.c_str());
+        return code;
+    };
+    MapRequest request;
+    request.date = {c.inputs.year, c.inputs.month, c.inputs.day};
+    request.height = c.inputs.height;
+    if (!criterionFromName(c.criterion, request.criterion))
+        return fail(2, "--criterion: '" + c.criterion + "' is not yallop, odeh or telvor");
+    if (!validStep(c.step) || c.step < 0.05)
+        return fail(2, "--step: not a cell size from 0.05 to 180 degrees that divides 180");
+    request.step = c.step;
+    if (c.threads < 0 || c.threads > 1024) return fail(2, "--threads: not a count from 0 to 1024");
+    request.threads = c.threads;
+    if (c.out.empty() && c.csv.empty() && c.geojson.empty())
+        return fail(2, "--out FILE.png, --csv FILE or --geojson FILE is needed");
+    const int height = c.inputs.height;
+    request.telvor = [height](double lat, double lon, double jd) {
+        return engineVisibilityCode(lat, lon, jd, height);
+    };
+
+    // The picture's layout first, so that a bad size fails before the work.
+    EveningMap empty;
+    empty.criterion = request.criterion;
+    empty.date = request.date;
+    empty.step = request.step;
+    empty.conjunction = almanac::julianDateUt(request.date);
+    WorldMapSpec spec = eveningMapSpec(empty);
+    int width = 0, pictureHeight = 0;
+    naturalWorldMapSize(1440, spec, width, pictureHeight);
+    if (!c.size.empty()) {
+        int used = 0;
+        if (std::sscanf(c.size.c_str(), "%dx%d%n", &width, &pictureHeight, &used) != 2 ||
+            used != static_cast<int>(c.size.size()) || width < 16 || pictureHeight < 16 ||
+            width > 8192 || pictureHeight > 8192)
+            return fail(2, "--size: '" + c.size + "' is not WxH with each from 16 to 8192");
+    }
+    WorldMapLayout layout{};
+    std::string error;
+    if (!c.out.empty() && !layoutWorldMap(width, pictureHeight, spec, layout, error))
+        return fail(2, "--size: " + error);
+
+    const bool bar = isatty(2);
+    const EveningMap map = computeEveningMap(request, [bar](int done, int rows) {
+        if (!bar) return;
+        const int filled = done * 40 / rows;
+        std::fprintf(stderr, "\r[%-40.*s] %3d%%", filled,
+                     "########################################", done * 100 / rows);
+        if (done == rows) std::fputc('\n', stderr);
+    });
+    if (!c.out.empty()) {
+        spec = eveningMapSpec(map);
+        Picture p = drawEveningMap(map, layout, spec);
+        if (!writePng(c.out, PixelBuffer{p.width, p.height, p.pixels.data()}, error))
+            return fail(1, error);
+    }
+    if (!c.csv.empty() && !writeCsv(c.csv, map)) return fail(1, "cannot write '" + c.csv + "'");
+    if (!c.geojson.empty() && !writeGeoJson(c.geojson, map))
+        return fail(1, "cannot write '" + c.geojson + "'");
+    return 0;
+}

@@ -1,0 +1,22 @@
+// telvor map and telvor calendar: the evening map over the world and the Hijri month table.
+#pragma once
+
+#include <string>
+
+#include "tools/inputs.h"
+
+struct MapCommand {
+    Inputs inputs; // date and height
+    std::string criterion = "yallop";
+    double step = 0.25;
+    std::string out, csv, geojson, size;
+    int threads = 0;
+};
+
+// Runs telvor map; returns the exit code (2 for bad options, 1 when a file cannot be written).
+int runMapCommand(const MapCommand &command);
+
+// The engine's visibility code at a place (degrees) and instant (Julian date UT, taken to the
+// nearest minute), through the saver's unchanged engine; serialised, since the engine keeps one
+// global record. Safe to call from any thread.
+int engineVisibilityCode(double lat, double lon, double jdUt, int height);

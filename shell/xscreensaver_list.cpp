@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-const char *const kXscreensaverEntry = "\t\t\t\ttelvor -root\t\t\t\t    \\n\\";
+const char *const kXscreensaverEntry = "\t\t\t\"TELVOR\" telvor -root\t\t\t    \\n\\";
 
 namespace {
 
@@ -179,7 +179,7 @@ XscreensaverEdit addTelvorToXscreensaverText(const std::string &in, std::string 
             mended += " \\n\\";
         out += mended + "\n";
         const std::string entry = kXscreensaverEntry;
-        out += entry.substr(0, entry.size() - 3); // without its "\n\"
+        out += entry.substr(0, entry.find(" -root") + 6); // without its blanks and "\n\"
         const size_t after = offset + last.size();
         out += after < in.size() ? in.substr(after) : "\n";
     }

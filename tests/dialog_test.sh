@@ -1,7 +1,7 @@
 #!/bin/sh
 # telvor-saver -c under Xvfb, driven from the keyboard with xdotool; and the same with a running
 # preview saver that must reload, and without any display.
-# Usage: dialog_test.sh SAVER keyboard|reload|nodisplay
+# Usage: dialog_test.sh SAVER keyboard|cancel|reload|nodisplay
 set -u
 SAVER=$1
 CASE=$2
@@ -82,6 +82,16 @@ if [ "$CASE" = keyboard ]; then
     for line in "Today=0" "Start Date=31/02/2021" "Probability=42" "Height=0" "Cumulative=1"; do
         tr -d '\r' <"$INI" | grep -qx "$line" || fail "no line $line in: $(cat "$INI")"
     done
+    echo "1 passed, 0 failed"
+    exit 0
+fi
+
+if [ "$CASE" = cancel ]; then
+    # Escape leaves without saving: no settings file is made.
+    open_dialog "$DIR/config"
+    xdotool key space Escape
+    wait_closed "Escape"
+    [ -e "$DIR/config/telvor/telvor.ini" ] && fail "Escape saved the settings"
     echo "1 passed, 0 failed"
     exit 0
 fi

@@ -46,8 +46,11 @@ bool registerSaverClass(HINSTANCE instance) {
 }
 
 int runConfigure(HINSTANCE instance) {
-    // Its result is not looked at: -1 (no display here) still saves the settings as loaded.
-    DialogBoxParamA(instance, "ConfigDlg", saverWindow, configDialogProc, 0);
+    // Its result is not looked at (-1, no display here, still saves the settings as loaded),
+    // except IDCANCEL: a dialog left without OK, by Escape or the close box that only the
+    // portable dialog has, saves nothing and tells nobody.
+    if (DialogBoxParamA(instance, "ConfigDlg", saverWindow, configDialogProc, 0) == IDCANCEL)
+        return 1;
     saveSettings();
     if (HWND running = FindWindowA("TELVOR", nullptr)) PostMessageA(running, WM_COMMAND, 0, 0);
     return 1;

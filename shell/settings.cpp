@@ -125,6 +125,29 @@ constinit const SettingDescriptor settingTable[kSettingCount] = {
 char settingsPath[512];
 char settingsSeedPath[512];
 
+namespace {
+// The overrides of this run, by table index.
+bool overridden[kSettingCount];
+int32_t overrideValue[kSettingCount][3];
+} // namespace
+
+bool setSettingOverride(const SettingDescriptor &setting, const int32_t value[3]) {
+    for (int i = 0; i < setting.parts; ++i)
+        if (value[i] < setting.dialogRange[i].minimum || value[i] > setting.dialogRange[i].maximum)
+            return false;
+    const int index = static_cast<int>(&setting - settingTable);
+    if (index < 0 || index >= kSettingCount) return false;
+    overridden[index] = true;
+    for (int i = 0; i < setting.parts; ++i)
+        overrideValue[index][i] = value[i];
+    return true;
+}
+
+void clearSettingOverrides() {
+    for (bool &o : overridden)
+        o = false;
+}
+
 const SettingDescriptor *findSetting(const char *key) {
     if (!key) return nullptr;
     for (const SettingDescriptor &s : settingTable)
@@ -273,6 +296,12 @@ void loadSettings() {
                 writeSettingField(s, i, v < r.minimum ? r.minimum : r.maximum);
         }
     }
+
+    // The command line's values for this run, in range by construction.
+    for (int index = 0; index < kSettingCount; ++index)
+        if (overridden[index])
+            for (int i = 0; i < settingTable[index].parts; ++i)
+                writeSettingField(settingTable[index], i, overrideValue[index][i]);
 }
 
 void saveSettings() {
@@ -281,10 +310,15 @@ void saveSettings() {
     createSettingsFolder(settingsPath, settingsSeedPath);
 #else
     createParentFolders(settingsPath);
+    // One replacement of the file for the eight writes: a kill leaves all old or all new.
+    profileBeginBatch();
 #endif
     for (const SettingDescriptor &s : settingTable) {
         char text[64];
         formatSettingValue(s, text);
         WritePrivateProfileStringA(kSettingsSection, s.key, text, settingsPath);
     }
+#ifndef _WIN32
+    profileEndBatch();
+#endif
 }

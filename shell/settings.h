@@ -100,6 +100,13 @@ void createSettingsFolder(const char *path, const char *seed);
 // the start date is the local date and "Start Date" is not read.
 void loadSettings();
 
+// Values that every loadSettings puts in place of what the file holds, for this run only (the
+// file is not changed): the command line's options. `value` holds one number per part of the
+// setting. Returns false, and records nothing, when a part lies outside the dialog's range.
+bool setSettingOverride(const SettingDescriptor &setting, const int32_t value[3]);
+// Forgets every override.
+void clearSettingOverrides();
+
 // Writes all eight keys in file order (creating the folder, file and section when missing).
 // Failures are ignored: the next load reads whatever the file then holds.
 void saveSettings();

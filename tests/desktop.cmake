@@ -6,8 +6,8 @@ if(TARGET telvor_entry AND TARGET telvor_platform)
   gtest_discover_tests(dialog_test PROPERTIES TIMEOUT 60)
 endif()
 if(TARGET telvor-saver)
-  # The dialog from the keyboard, with a running saver that reloads, and without a display.
-  foreach(case keyboard reload nodisplay)
+  # The dialog from the keyboard, left with Escape, with a running saver that reloads, and without a display.
+  foreach(case keyboard cancel reload nodisplay)
     add_test(NAME Desktop.Dialog_${case}
              COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/dialog_test.sh $<TARGET_FILE:telvor-saver> ${case})
     set_tests_properties(Desktop.Dialog_${case} PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)

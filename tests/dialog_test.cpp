@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <functional>
@@ -123,7 +125,8 @@ TEST_F(ConfigDialog, HandlesStayClearOfTheWindowLayer) {
 
 TEST_F(ConfigDialog, ControlsStandAtTheirDialogUnits) {
     runDialog([](HWND d) {
-        // One base unit pair must turn every control's dialog units into its pixels.
+        // One base unit pair must turn every control's dialog units into its pixels (but the
+        // labels' heights, see LabelsShareTheBaselineOfTheirFields).
         int x[21], y[21];
         HWND first = GetDlgItem(d, kStaticControlId);
         for (int i = 0; i < 21; ++i)
@@ -134,7 +137,14 @@ TEST_F(ConfigDialog, ControlsStandAtTheirDialogUnits) {
             bool allX = unit <= 24, allY = true;
             for (int i = 0; i < 21; ++i) {
                 allX = allX && x[i] == kConfigDialogControls[i].x * unit / 4;
-                allY = allY && y[i] == kConfigDialogControls[i].y * unit / 8;
+                // Labels beside an edit field move onto its baseline instead.
+                bool besideEdit = false;
+                for (const DialogControl &e : kConfigDialogControls)
+                    besideEdit = besideEdit ||
+                                 (kConfigDialogControls[i].kind == DialogControlKind::Label &&
+                                  e.kind == DialogControlKind::Edit &&
+                                  std::abs(e.y - kConfigDialogControls[i].y) <= 4);
+                allY = allY && (besideEdit || y[i] == kConfigDialogControls[i].y * unit / 8);
             }
             fitsX = fitsX || allX;
             fitsY = fitsY || allY;
@@ -354,14 +364,54 @@ TEST_F(ConfigDialog, TabFollowsTheDescriptionsOrder) {
     });
 }
 
-TEST_F(ConfigDialog, EscapeAndCloseRequestsLeaveItOpen) {
-    runDialog([](HWND d) {
-        dialogTestKey(d, kEscape);
-        EXPECT_TRUE(dialogTestVisible(d)) << "Escape";
-        EXPECT_TRUE(dialogTestCloseRequest(d));
-        EXPECT_TRUE(dialogTestVisible(d)) << "close request";
-    });
+TEST_F(ConfigDialog, EscapeAndTheCloseBoxLeaveWithoutOkOrStoring) {
+    EXPECT_EQ(runDialog([](HWND d) {
+                  SetDlgItemTextA(d, kProbability, "77");
+                  dialogTestKey(d, kEscape);
+                  EXPECT_FALSE(dialogTestVisible(d)) << "Escape";
+              }),
+              IDCANCEL);
+    EXPECT_EQ(runDialog([](HWND d) {
+                  SetDlgItemTextA(d, kProbability, "77");
+                  EXPECT_TRUE(dialogTestCloseRequest(d));
+                  EXPECT_FALSE(dialogTestVisible(d)) << "close box";
+              }),
+              IDCANCEL);
     EXPECT_EQ(saverSettings.probability, 50);
+}
+
+TEST_F(ConfigDialog, ARefusedFieldIsMarkedWithWhatItAcceptsUntilTheNextOk) {
+    runDialog([](HWND d) {
+        std::string tip;
+        submit(d, "1/1/2000", "100", "0", "33", "33");
+        EXPECT_TRUE(dialogTestMarked(GetDlgItem(d, kProbability), &tip));
+        EXPECT_NE(tip.find("(1 / 99)"), std::string::npos) << tip;
+        EXPECT_FALSE(dialogTestMarked(GetDlgItem(d, kDate), nullptr));
+        submit(d, "1/1/2000", "50", "10000", "33", "33");
+        EXPECT_FALSE(dialogTestMarked(GetDlgItem(d, kProbability), nullptr)) << "mark kept";
+        EXPECT_TRUE(dialogTestMarked(GetDlgItem(d, kHeight), &tip));
+        EXPECT_NE(tip.find("(0 / 9999)"), std::string::npos) << tip;
+        submit(d, "1/1/2000", "50", "0", "33", "33");
+    });
+}
+
+TEST_F(ConfigDialog, LabelsShareTheBaselineOfTheirFields) {
+    runDialog([](HWND d) {
+        for (int i = 0; i < 20; ++i) { // the alignment runs once the window is laid out
+            dialogTestPump();
+            usleep(10000);
+        }
+        const uintptr_t base = reinterpret_cast<uintptr_t>(d);
+        for (size_t i = 0; i < 21; ++i) {
+            if (kConfigDialogControls[i].kind != DialogControlKind::Edit) continue;
+            int field = 0, before = 0, after = 0;
+            ASSERT_TRUE(dialogTestBaseline(reinterpret_cast<HWND>(base + i + 1), &field));
+            ASSERT_TRUE(dialogTestBaseline(reinterpret_cast<HWND>(base + i), &before));
+            ASSERT_TRUE(dialogTestBaseline(reinterpret_cast<HWND>(base + i + 2), &after));
+            EXPECT_EQ(before, field) << kConfigDialogControls[i - 1].text;
+            EXPECT_EQ(after, field) << kConfigDialogControls[i + 1].text;
+        }
+    });
 }
 
 TEST_F(ConfigDialog, EnterOnACheckBoxOrSpaceOnOkIsOk) {

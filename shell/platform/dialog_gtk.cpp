@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -41,7 +42,8 @@ struct Dialog {
     // SetFocus on a disabled control: GTK will not focus it, yet the caller expects GetFocus to
     // name it, as Windows does, until the user moves the focus.
     int disabledFocus = -1;
-    guint hookSource = 0; // the pending run of the test hook
+    guint hookSource = 0;  // the pending run of the test hook
+    guint alignSource = 0; // the pending alignment of the labels' baselines
 };
 
 std::vector<Dialog *> openDialogs; // innermost last
@@ -133,11 +135,45 @@ INT_PTR sendToProc(Dialog *d, UINT message, WPARAM wParam, LPARAM lParam) {
     return d->proc(toHandle(d->handle), message, wParam, lParam);
 }
 
+// Takes the refusal marks off every edit field.
+void clearMarks(Dialog *d) {
+    for (GtkWidget *w : d->controls) {
+        if (!GTK_IS_ENTRY(w)) continue;
+        gtk_style_context_remove_class(gtk_widget_get_style_context(w), GTK_STYLE_CLASS_ERROR);
+        gtk_widget_set_tooltip_text(w, nullptr);
+    }
+}
+
+// Marks the edit field that holds the focus after a refused OK: GTK's error style and a tooltip
+// naming what it accepts (the hint that follows the field in the description).
+void markRefused(Dialog *d) {
+    const HWND focus = GetFocus();
+    int index = -1;
+    if (lookup(focus, &index) != d || index < 0) return;
+    GtkWidget *w = d->controls[static_cast<size_t>(index)];
+    if (!GTK_IS_ENTRY(w)) return;
+    gtk_style_context_add_class(gtk_widget_get_style_context(w), GTK_STYLE_CLASS_ERROR);
+    const size_t next = static_cast<size_t>(index) + 1;
+    std::string tip = "Refused";
+    if (next < d->controls.size() && kConfigDialogControls[next].kind == DialogControlKind::Label)
+        tip += ": enter " + latin1ToUtf8(kConfigDialogControls[next].text);
+    gtk_widget_set_tooltip_text(w, tip.c_str());
+}
+
 void sendCommand(Dialog *d, int id, GtkWidget *from) {
     LPARAM control = 0;
     for (size_t i = 0; i < d->controls.size(); ++i)
         if (d->controls[i] == from) control = static_cast<LPARAM>(d->handle + i + 1);
+    if (id == IDOK) clearMarks(d);
     sendToProc(d, WM_COMMAND, static_cast<WPARAM>(id), control);
+    if (id == IDOK && !d->ended) markRefused(d);
+}
+
+// Leaving without OK (Escape, the close box): the dialog ends with IDCANCEL, which its caller
+// takes as "save nothing". The procedure hears the cancel command first, as on Windows.
+void cancel(Dialog *d) {
+    sendCommand(d, IDCANCEL, nullptr);
+    if (!d->ended) EndDialog(reinterpret_cast<HWND>(d->handle), IDCANCEL);
 }
 
 // A button's notification: WM_COMMAND with its identifier (BN_CLICKED is 0).
@@ -155,8 +191,7 @@ void onClicked(GtkButton *button, gpointer data) {
     notifyClicked(GTK_WIDGET(button), static_cast<Dialog *>(data));
 }
 
-// Enter anywhere acts on the default push button, OK; Escape is the cancel command, which the
-// procedure may ignore. Neither closes the window by itself.
+// Enter anywhere acts on the default push button, OK; Escape leaves without saving.
 gboolean onKeyPress(GtkWidget *, GdkEventKey *event, gpointer data) {
     Dialog *d = static_cast<Dialog *>(data);
     switch (event->keyval) {
@@ -168,15 +203,16 @@ gboolean onKeyPress(GtkWidget *, GdkEventKey *event, gpointer data) {
         return TRUE;
     }
     case GDK_KEY_Escape:
-        sendCommand(d, IDCANCEL, nullptr);
+        cancel(d);
         return TRUE;
     default:
         return FALSE;
     }
 }
 
-// There is no close box and no cancel: a request to close the window is refused.
-gboolean onDelete(GtkWidget *, GdkEvent *, gpointer) {
+// The close box leaves without saving; the window itself goes when the dialog ends.
+gboolean onDelete(GtkWidget *, GdkEvent *, gpointer data) {
+    cancel(static_cast<Dialog *>(data));
     return TRUE;
 }
 
@@ -255,12 +291,63 @@ GtkWidget *makeControl(Dialog *d, const DialogControl &c, GdkPixbuf *icon) {
     return gtk_label_new("");
 }
 
+// Where the text of a label or an edit field sits: its baseline, in the coordinates of the
+// window (the label's layout offsets include its position, the entry's do not).
+int textBaseline(GtkWidget *w) {
+    int x = 0, y = 0;
+    PangoLayout *layout = nullptr;
+    if (GTK_IS_ENTRY(w)) {
+        GtkAllocation a;
+        gtk_widget_get_allocation(w, &a);
+        gtk_entry_get_layout_offsets(GTK_ENTRY(w), &x, &y);
+        y += a.y;
+        layout = gtk_entry_get_layout(GTK_ENTRY(w));
+    } else if (GTK_IS_LABEL(w)) {
+        gtk_label_get_layout_offsets(GTK_LABEL(w), &x, &y);
+        layout = gtk_label_get_layout(GTK_LABEL(w));
+    } else {
+        return 0;
+    }
+    return y + pango_layout_get_baseline(layout) / PANGO_SCALE;
+}
+
+// Moves every label onto the baseline of the edit field of its row (the description places
+// labels 2 units below their fields, which matches Windows' fonts, not GTK's).
+gboolean alignBaselines(gpointer data) {
+    Dialog *d = static_cast<Dialog *>(data);
+    d->alignSource = 0;
+    for (size_t i = 0; i < d->controls.size(); ++i) {
+        const DialogControl &label = kConfigDialogControls[i];
+        if (label.kind != DialogControlKind::Label) continue;
+        for (size_t j = 0; j < d->controls.size(); ++j) {
+            const DialogControl &edit = kConfigDialogControls[j];
+            if (edit.kind != DialogControlKind::Edit || std::abs(edit.y - label.y) > 4) continue;
+            const int shift = textBaseline(d->controls[j]) - textBaseline(d->controls[i]);
+            if (shift == 0) break;
+            GValue value = G_VALUE_INIT;
+            g_value_init(&value, G_TYPE_INT);
+            GtkWidget *fixed = gtk_widget_get_parent(d->controls[i]);
+            gtk_container_child_get_property(GTK_CONTAINER(fixed), d->controls[i], "x", &value);
+            const int x = g_value_get_int(&value);
+            gtk_container_child_get_property(GTK_CONTAINER(fixed), d->controls[i], "y", &value);
+            gtk_fixed_move(GTK_FIXED(fixed), d->controls[i], x, g_value_get_int(&value) + shift);
+            g_value_unset(&value);
+            break;
+        }
+    }
+    return G_SOURCE_REMOVE;
+}
+
+void onFixedAllocated(GtkWidget *, GdkRectangle *, gpointer data) {
+    Dialog *d = static_cast<Dialog *>(data);
+    if (!d->alignSource) d->alignSource = g_idle_add(alignBaselines, d);
+}
+
 void buildWindow(Dialog *d, HWND parent) {
     GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     d->window = window;
     gtk_window_set_title(GTK_WINDOW(window), kConfigDialogTitle);
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
-    gtk_window_set_deletable(GTK_WINDOW(window), FALSE);
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
     gtk_window_set_type_hint(GTK_WINDOW(window), GDK_WINDOW_TYPE_HINT_DIALOG);
     gtk_window_set_modal(GTK_WINDOW(window), TRUE);
@@ -300,6 +387,7 @@ void buildWindow(Dialog *d, HWND parent) {
 #pragma GCC diagnostic pop
     g_list_free(chain);
     gtk_container_add(GTK_CONTAINER(window), fixed);
+    g_signal_connect(fixed, "size-allocate", G_CALLBACK(onFixedAllocated), d);
     const int ok = controlIndex(d, IDOK);
     if (ok >= 0) gtk_widget_grab_default(d->controls[static_cast<size_t>(ok)]);
 
@@ -370,6 +458,8 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND parent, DLGPROC pro
         if (testHook) d->hookSource = g_idle_add(runTestHook, d);
         if (!d->ended) g_main_loop_run(d->loop);
         if (d->hookSource) g_source_remove(d->hookSource); // the dialog ended before it ran
+        if (d->alignSource) g_source_remove(d->alignSource);
+        d->alignSource = 0;
         g_source_remove(termSource);
         g_source_remove(intSource);
         sigaction(SIGTERM, &previousTerm, nullptr);
@@ -607,6 +697,29 @@ bool dialogTestControlPosition(HWND control, int *x, int *y) {
     *y = g_value_get_int(&value);
     g_value_unset(&value);
     return true;
+}
+
+bool dialogTestBaseline(HWND control, int *y) {
+    int index = 0;
+    Dialog *d = lookup(control, &index);
+    if (!d || index < 0) return false;
+    GtkWidget *w = d->controls[static_cast<size_t>(index)];
+    if (!GTK_IS_ENTRY(w) && !GTK_IS_LABEL(w)) return false;
+    *y = textBaseline(w);
+    return true;
+}
+
+bool dialogTestMarked(HWND control, std::string *tooltip) {
+    int index = 0;
+    Dialog *d = lookup(control, &index);
+    if (!d || index < 0) return false;
+    GtkWidget *w = d->controls[static_cast<size_t>(index)];
+    if (tooltip) {
+        gchar *tip = gtk_widget_get_tooltip_text(w);
+        *tooltip = tip ? tip : "";
+        g_free(tip);
+    }
+    return gtk_style_context_has_class(gtk_widget_get_style_context(w), GTK_STYLE_CLASS_ERROR);
 }
 
 void dialogTestPump() {

@@ -4,6 +4,8 @@
 
 #include "shell/platform/win32.h"
 
+#include <string>
+
 // Runs `hook` once inside the modal loop of each DialogBoxParamA that follows, after
 // WM_INITDIALOG and after the window is shown; nullptr removes it. The hook is expected to end
 // the dialog (OK with valid input, or EndDialog), else the loop waits for the user.
@@ -29,6 +31,13 @@ const char *dialogTestTitle(HWND dialog);
 
 // Where a control of an open dialog stands in its window, in pixels; false for an unknown handle.
 bool dialogTestControlPosition(HWND control, int *x, int *y);
+
+// The baseline of a label's or an edit field's text, in pixels from the top of the window's
+// content; false for another control or an unknown handle.
+bool dialogTestBaseline(HWND control, int *y);
+
+// Whether an edit field is marked as refused (GTK's error style class); its tooltip in `tooltip`.
+bool dialogTestMarked(HWND control, std::string *tooltip);
 
 // Runs the GTK events that are pending, so that queued work (a redraw, a timeout due) is done.
 void dialogTestPump();

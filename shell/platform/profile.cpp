@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -48,11 +50,18 @@ bool sameName(std::string_view a, std::string_view b) {
 
 enum class ReadResult { Ok, Missing, Failed };
 
+// A path that is not a regular file (a FIFO, a device, a folder) counts as missing: opening it
+// never blocks (O_NONBLOCK) and nothing is read from it.
 ReadResult readWholeFile(const char *path, std::string &out) {
     out.clear();
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return ReadResult::Missing;
+    }
     char chunk[65536];
     for (;;) {
         ssize_t n = read(fd, chunk, sizeof chunk);
@@ -172,12 +181,9 @@ bool writeAll(int fd, const std::string &data) {
     return true;
 }
 
-// Replaces the file at `path` by `data` so that a reader sees either the old file or the new one
-// whole: a temporary file in the same folder is written and synced, then renamed over it. On any
-// failure the temporary file is removed and the original is untouched.
-bool replaceFile(const char *path, const std::string &data) {
+// The file that a write to `path` replaces: through a symbolic link, the file it names.
+std::string replacedPath(const char *path) {
     std::string target = path;
-    // Write through a symbolic link to the file it names rather than replacing the link.
     struct stat st;
     if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
         if (char *real = realpath(path, nullptr)) {
@@ -185,11 +191,59 @@ bool replaceFile(const char *path, const std::string &data) {
             free(real);
         }
     }
+    return target;
+}
+
+// Whether a write may replace `target`: a missing file or a regular one, never a device, a FIFO
+// or a folder (even when a symbolic link leads there).
+bool replaceable(const std::string &target) {
+    struct stat st;
+    return stat(target.c_str(), &st) != 0 ? errno == ENOENT : S_ISREG(st.st_mode);
+}
+
+// Removes the temporaries "<target>.XXXXXX" that writers killed midway left behind. A live
+// writer holds a lock on its temporary, so only those of dead writers are taken.
+void removeStaleTemporaries(const std::string &target) {
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const std::string prefix =
+        (slash == std::string::npos ? target : target.substr(slash + 1)) + ".";
+    DIR *dir = opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent *entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) continue;
+        bool suffix = true; // mkostemp's six letters and digits
+        for (char c : name.substr(prefix.size()))
+            suffix = suffix &&
+                     ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
+        if (!suffix) continue;
+        const std::string full = (slash == std::string::npos ? "" : folder) + std::string(name);
+        const int fd = open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+        if (fd < 0) continue;
+        struct stat st;
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
+            unlink(full.c_str());
+        close(fd);
+    }
+    closedir(dir);
+}
+
+// Replaces the file at `path` by `data` so that a reader sees either the old file or the new one
+// whole: a temporary file in the same folder is written and synced, then renamed over it. On any
+// failure the temporary file is removed and the original is untouched. What is not a regular
+// file is never replaced.
+bool replaceFile(const char *path, const std::string &data) {
+    const std::string target = replacedPath(path);
+    if (!replaceable(target)) return false;
+    struct stat st;
     bool existed = stat(target.c_str(), &st) == 0;
+    removeStaleTemporaries(target);
 
     std::string temp = target + ".XXXXXX";
     int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return false;
+    flock(fd, LOCK_EX); // ours while we write it; released however this process ends
     if (existed) fchmod(fd, st.st_mode & 07777); // keep the file's permissions
     bool ok = writeAll(fd, data) && fsync(fd) == 0;
     ok = (close(fd) == 0) && ok;
@@ -258,10 +312,10 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR 
     return negative ? 0u - result : result;
 }
 
-BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path) {
-    if (!section || !path || !*path) return FALSE;
-    std::string content;
-    if (readWholeFile(path, content) == ReadResult::Failed) return FALSE;
+namespace {
+
+// Applies one write to the text of a file; false when nothing changes.
+bool applyWrite(std::string &content, LPCSTR section, LPCSTR key, LPCSTR value) {
     std::vector<RawLine> lines = splitLines(content);
 
     // New lines follow the file's own line ending; a new file gets "\r\n" as on Windows.
@@ -274,13 +328,13 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
     size_t header = findSection(lines, sectionName);
 
     if (!key) { // delete the whole section
-        if (header == npos) return TRUE;
+        if (header == npos) return false;
         lines.erase(lines.begin() + static_cast<long>(header),
                     lines.begin() + static_cast<long>(sectionEnd(lines, header)));
     } else {
         std::string_view keyName = trim(oneLine(key));
         if (header == npos) {
-            if (!value) return TRUE;
+            if (!value) return false;
             if (!lines.empty()) {
                 if (lines.back().ending.empty()) lines.back().ending = eol;
                 if (parseLine(lines.back().text).kind != LineKind::Blank)
@@ -292,12 +346,12 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
             size_t end = sectionEnd(lines, header);
             size_t k = findKey(lines, header, end, keyName);
             if (!value) { // delete the key
-                if (k == npos) return TRUE;
+                if (k == npos) return false;
                 lines.erase(lines.begin() + static_cast<long>(k));
             } else if (k != npos) { // replace in place, keeping the key's own spelling
                 ParsedLine p = parseLine(lines[k].text);
                 std::string_view newValue = oneLine(value);
-                if (p.value == newValue) return TRUE; // nothing to change
+                if (p.value == newValue) return false; // nothing to change
                 lines[k].text = std::string(p.name) + "=" + std::string(newValue);
             } else { // add after the section's last non-blank line
                 size_t at = end;
@@ -316,5 +370,52 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
         out += l.text;
         out += l.ending;
     }
-    return replaceFile(path, out) ? TRUE : FALSE;
+    content = std::move(out);
+    return true;
+}
+
+// The writes gathered between profileBeginBatch and profileEndBatch, for one file.
+struct Batch {
+    bool active = false;
+    bool loaded = false;
+    bool failed = false;
+    bool changed = false;
+    std::string path;
+    std::string content;
+};
+Batch batch;
+
+} // namespace
+
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path) {
+    if (!section || !path || !*path) return FALSE;
+    if (batch.active && (!batch.loaded || batch.path == path)) {
+        if (!batch.loaded) {
+            batch.loaded = true;
+            batch.path = path;
+            batch.failed = !replaceable(replacedPath(path)) ||
+                           readWholeFile(path, batch.content) == ReadResult::Failed;
+        }
+        if (batch.failed) return FALSE;
+        batch.changed = applyWrite(batch.content, section, key, value) || batch.changed;
+        return TRUE;
+    }
+    if (!replaceable(replacedPath(path))) return FALSE;
+    std::string content;
+    if (readWholeFile(path, content) == ReadResult::Failed) return FALSE;
+    if (!applyWrite(content, section, key, value)) return TRUE;
+    return replaceFile(path, content) ? TRUE : FALSE;
+}
+
+void profileBeginBatch() {
+    batch = Batch();
+    batch.active = true;
+}
+
+BOOL profileEndBatch() {
+    Batch done = std::move(batch);
+    batch = Batch();
+    if (done.failed) return FALSE;
+    if (!done.changed) return TRUE;
+    return replaceFile(done.path.c_str(), done.content) ? TRUE : FALSE;
 }

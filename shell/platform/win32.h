@@ -138,6 +138,7 @@ typedef uintptr_t DWORD_PTR_T;
 // Messages.
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
+#define WM_SIZE 0x0005
 #define WM_ACTIVATE 0x0006
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
@@ -161,6 +162,8 @@ typedef uintptr_t DWORD_PTR_T;
 // Styles and commands.
 #define WS_POPUP 0x80000000L
 #define WS_VISIBLE 0x10000000L
+#define WS_OVERLAPPEDWINDOW 0x00CF0000L
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define WS_EX_TOPMOST 0x00000008L
 #define SW_SHOW 5
 #define COLOR_BACKGROUND 1
@@ -194,6 +197,8 @@ HWND FindWindowA(LPCSTR className, LPCSTR windowName);
 HWND GetDesktopWindow();
 HWND GetForegroundWindow();
 BOOL GetClientRect(HWND hwnd, RECT* rect);
+// The ordinary arrow, whatever `name` asks for: the only cursor here.
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
@@ -233,6 +238,11 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR 
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
                                DWORD size, LPCSTR path);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path);
+// Not in Win32: the WritePrivateProfileStringA calls between these two are made on one copy of
+// the file and replace it once, at the end, so that a reader (or a kill) sees all of them or
+// none. profileEndBatch returns FALSE when the file could not be read or replaced.
+void profileBeginBatch();
+BOOL profileEndBatch();
 
 // --- Clock, module, resources (shell/platform/system.cpp) -----------------------------------
 void GetLocalTime(SYSTEMTIME* time);

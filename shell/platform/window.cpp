@@ -231,6 +231,17 @@ bool windowIsOwn(uintptr_t hwnd) {
     return layer.windows.count(hwnd) != 0;
 }
 
+void windowResized(uintptr_t hwnd, int width, int height) {
+    auto it = layer.windows.find(hwnd);
+    if (it == layer.windows.end() || width < 0 || height < 0) return;
+    if (it->second.width == width && it->second.height == height) return;
+    it->second.width = width;
+    it->second.height = height;
+    windowQueueMessage(hwnd, WM_SIZE, 0,
+                       static_cast<LPARAM>((static_cast<uint32_t>(height & 0xFFFF) << 16) |
+                                           static_cast<uint32_t>(width & 0xFFFF)));
+}
+
 // --- Public backend API ------------------------------------------------------------------------
 
 void platformShutdown() {
@@ -400,11 +411,16 @@ void PostQuitMessage(int exitCode) {
     layer.quitCode = exitCode;
 }
 
-// Posted and input messages, then quit (a signal counts as PostQuitMessage(0)), then timers.
+// A signal first, then posted and input messages, then quit, then timers.
 BOOL GetMessageA(MSG *msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     if (!msg) return -1;
     for (;;) {
-        if (takeSignal()) PostQuitMessage(0);
+        // A signal ends the loop ahead of everything queued: a flood of posted messages must
+        // not hold up the end.
+        if (takeSignal()) {
+            layer.quitPending = false;
+            return quitMessage(msg, 0);
+        }
         WindowBackend *backend = layer.backend.get();
         if (backend) backend->wait(0, signalPipe[0]);
         if (takeQueued(msg, hwnd, filterMin, filterMax)) return TRUE;
@@ -538,6 +554,10 @@ BOOL GetCursorPos(POINT *pt) {
     layer.backend->cursorPos(&x, &y);
     *pt = POINT{x, y};
     return TRUE;
+}
+
+HCURSOR LoadCursorA(HINSTANCE, LPCSTR) {
+    return kArrowCursor;
 }
 
 // NULL hides the cursor over our windows; any other handle shows the ordinary cursor.

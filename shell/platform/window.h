@@ -12,7 +12,8 @@
 // client rectangle is the whole screen.
 //
 // How the Win32 functions behave here, where it matters:
-// - GetMessageA delivers posted and input messages first, then the quit message, then due timers
+// - GetMessageA delivers the quit message of a signal (see platformSetInstallSignalHandlers)
+//   before anything else, then posted and input messages, then the quit message, then due timers
 //   (earliest due first; a timer fires again one period after it was delivered, missed periods
 //   are not made up). Headless, when nothing is queued and no timer is armed, it returns 0
 //   (WM_QUIT, wParam 0) at once instead of waiting for input that can never come.
@@ -57,8 +58,9 @@ bool platformWindowPixels(HWND hwnd, PixelBuffer *out);
 void platformSetPaintHook(void (*hook)(HWND hwnd, const PixelBuffer &pixels));
 
 // Whether the next platformInit installs SIGTERM and SIGINT handlers (default true). With them,
-// either signal makes GetMessageA return 0 promptly with msg.wParam 0, so the program exits
-// with code 0. Called while a backend is up, it installs or restores the handlers at once.
+// either signal makes GetMessageA return 0 promptly with msg.wParam 0, ahead of any queued
+// message, so the program exits with code 0. Called while a backend is up, it installs or restores
+// the handlers at once.
 void platformSetInstallSignalHandlers(bool install);
 
 // Headless only: the screen position in pixels that GetCursorPos reports (starts at 0, 0).
@@ -112,3 +114,6 @@ void windowInstallBackend(WindowBackend *backend);
 void windowQueueMessage(uintptr_t hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Whether the handle is one of our own windows.
 bool windowIsOwn(uintptr_t hwnd);
+// One of our windows has been resized (by the user, through a window manager): records the new
+// client size and queues WM_SIZE with the width and height in the low and high words of lParam.
+void windowResized(uintptr_t hwnd, int width, int height);

@@ -128,6 +128,8 @@ class X11Backend final : public WindowBackend {
     explicit X11Backend(Display *display)
         : dpy_(display), root_(DefaultRootWindow(display)), start_(monotonicMs()) {
         messageAtom_ = XInternAtom(dpy_, "_TELVOR_MESSAGE", False);
+        protocolsAtom_ = XInternAtom(dpy_, "WM_PROTOCOLS", False);
+        deleteAtom_ = XInternAtom(dpy_, "WM_DELETE_WINDOW", False);
         char empty[1] = {0};
         Pixmap blank = XCreateBitmapFromData(dpy_, root_, empty, 1, 1);
         XColor black = {};
@@ -180,6 +182,9 @@ class X11Backend final : public WindowBackend {
         hint.res_class = const_cast<char *>(className);
         XSetClassHint(dpy_, id, &hint);
         XStoreName(dpy_, id, title);
+        // A window with a frame: the window manager's close box asks (WM_CLOSE) instead of
+        // cutting the connection.
+        if (!(style & WS_POPUP)) XSetWMProtocols(dpy_, id, &deleteAtom_, 1);
         OwnWindow w;
         w.target.visual = DefaultVisual(dpy_, DefaultScreen(dpy_));
         w.target.depth = DefaultDepth(dpy_, DefaultScreen(dpy_));
@@ -467,7 +472,15 @@ class X11Backend final : public WindowBackend {
             windowQueueMessage(f->first, 0, 0, 0); // WM_NULL: the loop sees IsWindow fail
             return true;
         }
+        case ConfigureNotify:
+            if (own != own_.end()) windowResized(hwnd, e.xconfigure.width, e.xconfigure.height);
+            return own != own_.end();
         case ClientMessage:
+            if (own != own_.end() && e.xclient.message_type == protocolsAtom_ &&
+                e.xclient.format == 32 && static_cast<Atom>(e.xclient.data.l[0]) == deleteAtom_) {
+                windowQueueMessage(hwnd, WM_CLOSE, 0, 0);
+                return true;
+            }
             if (own == own_.end() || e.xclient.message_type != messageAtom_ ||
                 e.xclient.format != 32)
                 return false;
@@ -485,6 +498,8 @@ class X11Backend final : public WindowBackend {
     Window root_;
     uint64_t start_;
     Atom messageAtom_;
+    Atom protocolsAtom_;
+    Atom deleteAtom_;
     Cursor invisibleCursor_;
     bool cursorHidden_ = false;
     std::map<uintptr_t, OwnWindow> own_;

@@ -12,6 +12,8 @@ LunationStart lunationStart;
 HWND saverWindow;
 HWND targetWindow;
 RECT clientRect;
+POINT drawingOrigin;
+int32_t blackSurround;
 POINT startCursorPos;
 const void *earthBitmapData;
 HPEN dateLinePen, cumulativeZonePen, singleZonePen;
@@ -103,6 +105,17 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
         return quit();
+#ifdef _WIN32
+    case WM_ERASEBKGND:
+        if (!blackSurround) break;
+        {
+            RECT all;
+            GetClientRect(window, &all);
+            FillRect(reinterpret_cast<HDC>(wParam), &all,
+                     static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        }
+        return 1;
+#endif
     case WM_COMMAND:
         loadSettings(); // another instance saved new settings
         return 0;
@@ -126,7 +139,9 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 void onTimerTick() {
     PAINTSTRUCT paint;
-    InvalidateRect(targetWindow, &clientRect, FALSE);
+    const RECT area = {clientRect.left + drawingOrigin.x, clientRect.top + drawingOrigin.y,
+                       clientRect.right + drawingOrigin.x, clientRect.bottom + drawingOrigin.y};
+    InvalidateRect(targetWindow, &area, FALSE);
     paintSurface = BeginPaint(targetWindow, &paint);
     if (A.tickCount == 0) beginLunation();
     prepareFrame();

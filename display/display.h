@@ -43,6 +43,12 @@ extern SweepStats sweepStats;
 extern HWND saverWindow;  // owns the timer and receives the input
 extern HWND targetWindow; // the window painted: the saver's own, or the host's preview window
 extern RECT clientRect;   // drawing area, taken once at start-up
+// Where the drawing area lies in targetWindow's client area, in pixels: (0, 0), but for a
+// full-screen window over several monitors, where the picture fills the primary monitor.
+extern POINT drawingOrigin;
+// Nonzero when targetWindow reaches beyond the drawing area (other monitors): what lies outside
+// it is painted black.
+extern int32_t blackSurround;
 extern POINT startCursorPos;
 extern const void *earthBitmapData; // the locked map resource: header, palette, bits
 extern HPEN dateLinePen, cumulativeZonePen, singleZonePen;

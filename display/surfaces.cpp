@@ -123,9 +123,11 @@ void presentFrame() {
     }
     if (IsWindow(targetWindow)) {
         if (saverMode == FullScreen)
-            BitBlt(paintSurface, 0, 0, clientRect.right, kBand, textBand, 0, 0, SRCCOPY);
-        StretchBlt(paintSurface, 0, bandHeight, clientRect.right, clientRect.bottom - bandHeight,
-                   MapCanvas, 0, 0, kCanvasWidth, kCanvasHeight, SRCCOPY);
+            BitBlt(paintSurface, drawingOrigin.x, drawingOrigin.y, clientRect.right, kBand,
+                   textBand, 0, 0, SRCCOPY);
+        StretchBlt(paintSurface, drawingOrigin.x, drawingOrigin.y + bandHeight, clientRect.right,
+                   clientRect.bottom - bandHeight, MapCanvas, 0, 0, kCanvasWidth, kCanvasHeight,
+                   SRCCOPY);
     }
 }
 

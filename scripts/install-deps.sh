@@ -7,6 +7,8 @@ xvfb xdotool x11-utils imagemagick \
 libgtk-3-dev dpkg-dev fakeroot libxml2-utils desktop-file-utils groff-base faketime"
 # The Windows cross builds and their tests: mingw-w64 (static runtime), Wine, wrestool.
 PACKAGES="$PACKAGES g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 icoutils"
+# The Windows installers (wixl, msiinfo) and a two-monitor X display for the Wine tests (Xephyr).
+PACKAGES="$PACKAGES wixl msitools xserver-xephyr"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -66,9 +66,30 @@ bool startSaver(HINSTANCE instance, bool showWindow) {
     singleZonePen = CreatePen(PS_SOLID, 0, 0x00ff00);
     GetClientRect(saverMode == FullScreen && showWindow ? GetDesktopWindow() : targetWindow,
                   &clientRect);
-    saverWindow =
-        CreateWindowExA(WS_EX_TOPMOST, "TELVOR", "TELVOR", WS_POPUP, 0, 0, clientRect.right,
-                        clientRect.bottom, nullptr, nullptr, instance, nullptr);
+    RECT window = clientRect;
+#ifdef _WIN32
+    if (saverMode == FullScreen && showWindow) {
+        // Over several monitors the window covers the whole virtual screen, so that every
+        // monitor is hidden and input anywhere reaches it; the picture keeps to the primary
+        // monitor (whose top left is the screen origin) and the others are black.
+        const RECT virtualScreen = {
+            GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+            GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+            GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+        const RECT primary = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        RECT both;
+        if (GetSystemMetrics(SM_CMONITORS) > 1 && primary.right > 0 && primary.bottom > 0 &&
+            UnionRect(&both, &virtualScreen, &primary) && !EqualRect(&both, &primary)) {
+            window = both;
+            clientRect = primary;
+            drawingOrigin = {-both.left, -both.top};
+            blackSurround = 1;
+        }
+    }
+#endif
+    saverWindow = CreateWindowExA(WS_EX_TOPMOST, "TELVOR", "TELVOR", WS_POPUP, window.left,
+                                  window.top, window.right - window.left,
+                                  window.bottom - window.top, nullptr, nullptr, instance, nullptr);
     if (!saverWindow) return false;
     SetCursor(nullptr);
     if (saverMode == FullScreen && showWindow) {

@@ -26,13 +26,17 @@ add_test(NAME windows_wine_settings_readonly
          COMMAND sh ${windows_scripts}/wine-settings-readonly.sh ${windows_scratch}/readonly)
 add_test(NAME windows_wine_about COMMAND sh ${windows_scripts}/wine-about.sh
                                          ${windows_scratch}/about)
+add_test(NAME windows_wine_monitors COMMAND sh ${windows_scripts}/wine-monitors.sh
+                                            ${windows_scratch}/monitors)
+add_test(NAME windows_wine_msi COMMAND sh ${windows_scripts}/wine-msi.sh ${windows_scratch}/msi)
 add_test(NAME windows_wine_soak COMMAND sh ${windows_scripts}/wine-soak.sh ${windows_scratch}/soak
                                         ${TELVOR_SOAK_LUNATIONS})
 set_tests_properties(windows_wine_prefix PROPERTIES FIXTURES_SETUP telvor_wine TIMEOUT 900
                                                     RESOURCE_LOCK telvor_windows)
 set_tests_properties(windows_pe_check PROPERTIES TIMEOUT 900 RESOURCE_LOCK telvor_windows)
 set_tests_properties(windows_wine_fullscreen windows_wine_preview windows_wine_configure
-                     windows_wine_settings_readonly windows_wine_about PROPERTIES FIXTURES_REQUIRED telvor_wine TIMEOUT 300
+                     windows_wine_settings_readonly windows_wine_about
+                     windows_wine_monitors windows_wine_msi PROPERTIES FIXTURES_REQUIRED telvor_wine TIMEOUT 300
                                 RESOURCE_LOCK telvor_windows)
 math(EXPR soak_timeout "${TELVOR_SOAK_LUNATIONS} * 120 + 300")
 set_tests_properties(windows_wine_soak PROPERTIES FIXTURES_REQUIRED telvor_wine

@@ -32,6 +32,7 @@ check() {
 # of the test's machinery, not of the saver.
 x_server_failed() {
     [ -n "${xvfb_pid:-}" ] && ! kill -0 "$xvfb_pid" 2>/dev/null && return 0
+    [ -n "${xephyr_pid:-}" ] && ! kill -0 "$xephyr_pid" 2>/dev/null && return 0
     cat "$WORK"/*.err 2>/dev/null | grep -q "X connection to .* broken"
 }
 
@@ -40,7 +41,7 @@ x_server_failed() {
 # the whole test runs once more, saying so.
 finish() {
     if [ "$failed" -ne 0 ]; then
-        for out in "$WORK"/*.out "$WORK"/*.err "$WORK/xvfb.log"; do
+        for out in "$WORK"/*.out "$WORK"/*.err "$WORK/xvfb.log" "$WORK/xephyr.log"; do
             [ -s "$out" ] || continue
             echo "--- last lines of $(basename "$out"):"
             tail -n 20 "$out"
@@ -78,12 +79,17 @@ use_wine() {
     export WINEPREFIX=$PREFIX_DIR WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 }
 
-# Starts an Xvfb of 1024 x 768 on a free display, for this script only.
+# Starts an Xvfb of 1024 x 768 on a free display, for this script only. With TWO_MONITORS set,
+# the display is an Xephyr inside that Xvfb, of two screens joined by Xinerama: 1024 x 768 on
+# the left (the first, primary), 800 x 600 to its right (Xvfb's own Xinerama lays its screens
+# over one another at 0, 0, and Xephyr can place them).
 start_xvfb() {
     rm -f "$WORK/display"
     # -noreset: without it the server resets whenever its last client leaves (xdotool, import),
     # and a Wine program connecting at that moment loses its connection and exits with code 1.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$WORK/display" \
+    size=1024x768x24
+    [ -n "${TWO_MONITORS:-}" ] && size=1824x768x24
+    Xvfb -displayfd 3 -screen 0 $size -nolisten tcp -noreset 3>"$WORK/display" \
         >"$WORK/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 50); do
@@ -91,6 +97,17 @@ start_xvfb() {
         sleep 0.1
     done
     [ -s "$WORK/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=:$(cat "$WORK/display")
+    [ -n "${TWO_MONITORS:-}" ] || return 0
+    rm -f "$WORK/display"
+    Xephyr -displayfd 3 -screen 1024x768 -origin 1024,0 -screen 800x600 +xinerama -nolisten tcp \
+        -noreset 3>"$WORK/display" >"$WORK/xephyr.log" 2>&1 &
+    xephyr_pid=$!
+    for _ in $(seq 50); do
+        [ -s "$WORK/display" ] && break
+        sleep 0.1
+    done
+    [ -s "$WORK/display" ] || { echo "Xephyr did not start" >&2; exit 1; }
     export DISPLAY=:$(cat "$WORK/display")
 }
 
@@ -103,6 +120,7 @@ cleanup() {
         wineserver -k >/dev/null 2>&1
         timeout 30 wineserver -w >/dev/null 2>&1
     fi
+    [ -n "${xephyr_pid:-}" ] && kill "$xephyr_pid" 2>/dev/null
     [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
 }

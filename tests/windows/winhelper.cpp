@@ -18,6 +18,8 @@
 //                                under way, then prints lunationStart (RVA START) and
 //                                visiblePointText (RVA VISIBLE) as "start=YYYY-MM-DD minute=M
 //                                estimate=E text=T", bytes above 127 in T as '?'
+//   monitors                     prints "MONITORS X Y W H": the monitor count and the virtual
+//                                screen in pixels
 //   about PROGRAM                creates PROGRAM's dialog CONFIGDLG here (hidden) and, for its
 //                                about text, prints "lines=N room=M dpi=D width=W height=H"
 //                                (the lines the text wraps to in the control's font and width,
@@ -253,6 +255,12 @@ int main(int argc, char **argv) {
                     argv[6]);
     if (!std::strcmp(command, "owner") && argc == 3) return owner(argv[2]);
     if (!std::strcmp(command, "about") && argc == 3) return about(argv[2]);
+    if (!std::strcmp(command, "monitors") && argc == 2) {
+        std::printf("%d %d %d %d %d\n", GetSystemMetrics(SM_CMONITORS),
+                    GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                    GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+        return 0;
+    }
     if (!std::strcmp(command, "rect") && argc == 3) return rect(argv[2]);
     if (argc < 3) return 1;
     HANDLE process = openProcess(argv[2]);

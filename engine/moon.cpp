@@ -1,6 +1,7 @@
 // The Moon: almanac position, topocentric altitude, crescent geometry, and the crescent visibility
 // test.
 #include <cmath>
+#include <cstring>
 
 #include "engine/ephemeris.h"
 #include "engine/internal.h"
@@ -15,22 +16,53 @@ double horizonDipDegrees(int16_t height) {
     const int32_t sum = 6378160 + height; // formed in integer arithmetic
     return clampedAcos(6378160.0 / sum) * 57.29577951308232;
 }
-} // namespace
 
-void computeMoonPosition() {
-    // The observer's latitude serves the Sun's altitude and the Moon's azimuth and altitude.
-    const ObserverTrig observer = observerTrig();
-    computeSunPositionFor(observer);
-    const double ms = S.sunMeanAnomaly; // slots 6 and 7 are reused below
-    const double lambdaSun = S.sunLongitude;
+// The Moon's series and what follows from it alone. It depends only on the time argument d and
+// the Sun's mean anomaly, which a timer tick's computations nearly all share.
+struct MoonSeries {
+    uint32_t dBits, meanAnomalyBits; // the inputs, as the single-precision values read
+    bool valid;
+    float longitude;   // λ, reduced onto the ecliptic
+    float latitude;    // β
+    float distance;    // Δ, thousands of km
+    float sunDistance; // millions of km
+    float declination; // δ
+    double cosLatitude;
+    double rightAscension; // α
+};
 
-    S.sunHourAngle = static_cast<float>(S.sunHourAngle * 229.18311805232929); // minutes of time
-    S.sunDeclination = static_cast<float>(daysSinceEpoch());                  // d
-    const double d = S.sunDeclination;
+// Everything a computation derives before the observer's latitude enters, for the inputs it was
+// derived from: the date, clock minute, zone, longitude, height and the Sun's first-pass transit
+// minute (which the slot's value before the call sets; it reaches the result through rounding).
+struct LatitudeFree {
+    int16_t day, month, year, calcMinute, zoneOffsetMinutes, height;
+    uint32_t longitudeBits;
+    uint32_t incomingTransitBits; // slot 3 as found by the last call that matched
+    uint32_t firstTransitBits;    // the first pass's transit minute
+    bool valid;
+    AltitudeTrig sun;
+    AltitudeTrig moonAltitude;
+    AzimuthTrig moonAzimuth;
+    float moonLatitude, moonDistance, sunDistance, horizonDip, illuminatedFraction;
+    float elongation;      // λ − λs, radians
+    float elongationTurns; // reduced to [0, 1)
+};
 
+bool memoOn = true;
+MoonSeries series;
+LatitudeFree latitudeFree;
+
+uint32_t bits(float f) {
+    uint32_t b;
+    std::memcpy(&b, &f, sizeof b);
+    return b;
+}
+
+void computeMoonSeries(float dStored, float meanAnomaly, MoonSeries &m) {
+    const double d = dStored, ms = meanAnomaly;
     const float e2 = static_cast<float>(0.42553745157499745 * d + 4.113758500243154);
-    S.sunHourAngle = static_cast<float>(0.2280271446000115 * d + 2.3555487183691066); // Mm
-    const double mm = S.sunHourAngle;
+    const float mmStored = static_cast<float>(0.2280271446000115 * d + 2.3555487183691066);
+    const double mm = mmStored;
     const double f2 = 0.4617914307974237 * d + 3.2558419064253417;
     const double E2 = e2;
 
@@ -42,15 +74,15 @@ void computeMoonPosition() {
     sum -= 0.001996656664281513 * std::sin(f2);
     sum += 3.8103330097839403;
     sum += 0.229971502473257 * d;
-    S.elongation = static_cast<float>(sum); // the Moon's longitude until step 17
+    const float longitude = static_cast<float>(sum);
 
-    S.moonLatitude = static_cast<float>((S.elongation - 2.183808319972865) +
-                                        0.0009242181614425733 * d); // u, from the node
-    const double u = S.moonLatitude;
-    S.elongation = static_cast<float>((std::atan2(0.99597 * std::sin(u), std::cos(u)) - u) +
-                                      S.elongation); // onto the ecliptic
-    S.moonLatitude = static_cast<float>(clampedAsin(0.08968 * std::sin(u)));
-    const double lambda = S.elongation, beta = S.moonLatitude;
+    const float uStored = static_cast<float>((longitude - 2.183808319972865) +
+                                             0.0009242181614425733 * d); // from the node
+    const double u = uStored;
+    m.longitude = static_cast<float>((std::atan2(0.99597 * std::sin(u), std::cos(u)) - u) +
+                                     longitude); // onto the ecliptic
+    m.latitude = static_cast<float>(clampedAsin(0.08968 * std::sin(u)));
+    const double lambda = m.longitude, beta = m.latitude;
 
     double dist = 385 - 20.905 * std::cos(mm);
     dist -= 3.699 * std::cos(E2 - mm);
@@ -60,40 +92,124 @@ void computeMoonPosition() {
     dist -= 0.205 * std::cos(ms - E2);
     dist -= 0.171 * std::cos(mm + E2);
     dist -= 0.152 * std::cos(mm + ms - E2);
-    S.moonDistance = static_cast<float>(dist);
+    m.distance = static_cast<float>(dist);
 
-    const double alpha =
+    m.rightAscension =
         std::atan2(0.9175 * std::sin(lambda) - 0.3978 * std::tan(beta), std::cos(lambda));
-    S.sunHourAngle = static_cast<float>(
-        (S.calcMinute + 1.0 - S.zoneOffsetMinutes + S.longitudeMinutes) * 0.004363323129985824 +
-        (0.017202791695589855 * d + 1.7511586516959907) - alpha);
-    S.sunDeclination = static_cast<float>(
-        clampedAsin(std::sin(lambda) * (0.3978 * std::cos(beta)) + 0.9175 * std::sin(beta)));
-    S.moonAzimuth = azimuthFor(S.sunDeclination, observer);
+    m.cosLatitude = std::cos(beta);
+    m.declination = static_cast<float>(
+        clampedAsin(std::sin(lambda) * (0.3978 * m.cosLatitude) + 0.9175 * std::sin(beta)));
+    m.sunDistance = static_cast<float>(149.55668848724687 / (1 + 0.016718 * std::cos(ms)));
+}
 
-    S.sunHourAngle = static_cast<float>(altitudeFor(observer)); // geocentric altitude h
+// The rest of the derivation once the Sun's first pass has run: its second pass, and the Moon up
+// to its hour angle and declination. Works through the record's slots as the steps prescribe.
+void deriveLatitudeFree(LatitudeFree &m) {
+    S.sunHourAngle = static_cast<float>(minutesFromTransit());
+    computeSunCoordinates();
+    S.sunHourAngle = static_cast<float>(minutesFromTransit() * 0.004363323129985824);
+    m.sun = altitudeTrig(S.sunHourAngle, S.sunDeclination);
+    const float ms = S.sunMeanAnomaly;
+    const double lambdaSun = S.sunLongitude;
+
+    S.sunHourAngle = static_cast<float>(S.sunHourAngle * 229.18311805232929); // minutes of time
+    S.sunDeclination = static_cast<float>(daysSinceEpoch());                  // d
+    const double d = S.sunDeclination;
+
+    const bool fresh = !memoOn || !series.valid || series.dBits != bits(S.sunDeclination) ||
+                       series.meanAnomalyBits != bits(ms);
+    if (fresh) {
+        computeMoonSeries(S.sunDeclination, ms, series);
+        series.dBits = bits(S.sunDeclination);
+        series.meanAnomalyBits = bits(ms);
+        series.valid = true;
+    }
+    const MoonSeries &sr = series;
+
+    const float hourAngle = static_cast<float>(
+        (S.calcMinute + 1.0 - S.zoneOffsetMinutes + S.longitudeMinutes) * 0.004363323129985824 +
+        (0.017202791695589855 * d + 1.7511586516959907) - sr.rightAscension);
+    m.moonAzimuth = azimuthTrig(hourAngle, sr.declination);
+    m.moonAltitude = altitudeTrig(hourAngle, sr.declination);
+    m.moonLatitude = sr.latitude;
+    m.moonDistance = sr.distance;
+    m.sunDistance = sr.sunDistance;
+    m.elongation = static_cast<float>(static_cast<double>(sr.longitude) - lambdaSun);
+    m.horizonDip = static_cast<float>(horizonDipDegrees(saverSettings.height));
+    m.illuminatedFraction = static_cast<float>(
+        (1 - std::cos(static_cast<double>(m.elongation)) * sr.cosLatitude) * 0.5);
+
+    const float turns = static_cast<float>(m.elongation * 0.15915494309189534);
+    const double q = turns;
+    float fraction = static_cast<float>(q - std::floor(q));
+    // A tiny negative turn count gives 1 - tiny, which rounds up to a whole turn in single
+    // precision; that is conjunction, 0, and keeps the value in [0, 1).
+    if (fraction >= 1.0f) fraction = 0.0f;
+    m.elongationTurns = fraction;
+}
+
+// The derivation for the record's inputs, reused when they repeat. Only the Sun's first pass
+// has to run again when slot 3 arrives with another value.
+const LatitudeFree &latitudeFreePart() {
+    LatitudeFree &m = latitudeFree;
+    const bool same =
+        memoOn && m.valid && m.day == S.day && m.month == S.month && m.year == S.year &&
+        m.calcMinute == S.calcMinute && m.zoneOffsetMinutes == S.zoneOffsetMinutes &&
+        m.height == saverSettings.height && m.longitudeBits == bits(S.longitudeMinutes);
+    if (same && m.incomingTransitBits == bits(S.sunTransitMinute)) return m;
+    const uint32_t incoming = bits(S.sunTransitMinute);
+    // The first pass only places the second: its transit minute cancels out of the time argument.
+    S.sunHourAngle = 0;
+    computeSunCoordinates();
+    const uint32_t firstTransit = bits(S.sunTransitMinute);
+    if (same && m.firstTransitBits == firstTransit) {
+        m.incomingTransitBits = incoming;
+        return m;
+    }
+    deriveLatitudeFree(m);
+    m.day = S.day, m.month = S.month, m.year = S.year;
+    m.calcMinute = S.calcMinute;
+    m.zoneOffsetMinutes = S.zoneOffsetMinutes;
+    m.height = saverSettings.height;
+    m.longitudeBits = bits(S.longitudeMinutes);
+    m.incomingTransitBits = incoming;
+    m.firstTransitBits = firstTransit;
+    m.valid = true;
+    return m;
+}
+} // namespace
+
+void engineSetMemo(bool on) {
+    memoOn = on;
+    latitudeFree.valid = false;
+    series.valid = false;
+}
+
+void computeMoonPosition() {
+    const LatitudeFree &m = latitudeFreePart();
+    // The observer's latitude serves the Sun's altitude and the Moon's azimuth and altitude.
+    const ObserverTrig observer = observerTrig();
+    S.sunAltitude = sunAltitudeFrom(m.sun, observer);
+    S.moonAzimuth = azimuthFrom(m.moonAzimuth, observer);
+
+    S.moonDistance = m.moonDistance;
+    S.sunHourAngle = static_cast<float>(altitudeFrom(m.moonAltitude, observer)); // geocentric h
     const double h = S.sunHourAngle;
     S.moonTopoDistance = static_cast<float>(S.moonDistance - 6.37816 * std::sin(h));
     S.sunHourAngle = static_cast<float>(h - std::cos(h) * (6.37816 / S.moonTopoDistance));
     S.moonAltitude = static_cast<float>(57.29577951308232 * S.sunHourAngle);
 
-    S.sunDistance = static_cast<float>(149.55668848724687 / (1 + 0.016718 * std::cos(ms)));
-    S.elongation = static_cast<float>(lambda - lambdaSun);
-    S.horizonDip = static_cast<float>(horizonDipDegrees(saverSettings.height));
-    S.illuminatedFraction = static_cast<float>(
-        (1 - std::cos(static_cast<double>(S.elongation)) * std::cos(beta)) * 0.5);
+    S.moonLatitude = m.moonLatitude;
+    S.sunDistance = m.sunDistance;
+    S.elongation = m.elongation;
+    S.horizonDip = m.horizonDip;
+    S.illuminatedFraction = m.illuminatedFraction;
     S.crescentWidth =
         static_cast<float>(11949.607775248449 * S.illuminatedFraction / S.moonTopoDistance);
 
     testCrescentVisibility();
 
-    S.elongation = static_cast<float>(S.elongation * 0.15915494309189534);
-    const double q = S.elongation;
-    float fraction = static_cast<float>(q - std::floor(q));
-    // A tiny negative turn count gives 1 - tiny, which rounds up to a whole turn in single
-    // precision; that is conjunction, 0, and keeps the value in [0, 1).
-    if (fraction >= 1.0f) fraction = 0.0f;
-    S.elongation = fraction;
+    S.elongation = m.elongationTurns;
 }
 
 void testCrescentVisibility() {

@@ -50,20 +50,35 @@ ObserverTrig observerTrig() {
     return {std::sin(phi), std::cos(phi)};
 }
 
-double altitudeFor(const ObserverTrig &o) {
-    const double h = S.sunHourAngle, dec = S.sunDeclination;
-    // With the Sun in the zenith the sum can round just past 1.
-    return clampedAsin(std::sin(dec) * o.sinLatitude + std::cos(dec) * o.cosLatitude * std::cos(h));
+[[gnu::noinline]] AltitudeTrig altitudeTrig(double hourAngle, double declination) {
+    return {std::sin(declination), std::cos(declination), std::cos(hourAngle)};
 }
 
-int16_t azimuthFor(double declination, const ObserverTrig &o) {
-    const double h = S.sunHourAngle;
-    const double a = std::atan2(std::sin(h), std::tan(declination) * o.cosLatitude -
-                                                 o.sinLatitude * std::cos(h)) *
+[[gnu::noinline]] AzimuthTrig azimuthTrig(double hourAngle, double declination) {
+    return {std::sin(hourAngle), std::cos(hourAngle), std::tan(declination)};
+}
+
+double altitudeFrom(const AltitudeTrig &t, const ObserverTrig &o) {
+    // With the Sun in the zenith the sum can round just past 1.
+    return clampedAsin(t.sinDeclination * o.sinLatitude +
+                       t.cosDeclination * o.cosLatitude * t.cosHourAngle);
+}
+
+int16_t azimuthFrom(const AzimuthTrig &t, const ObserverTrig &o) {
+    const double a = std::atan2(t.sinHourAngle,
+                                t.tanDeclination * o.cosLatitude - o.sinLatitude * t.cosHourAngle) *
                      (-572.9577951308232);
     int16_t tenths = static_cast<int16_t>(a); // toward zero: -0.5 becomes 0, not 3600
     if (tenths < 0) tenths = static_cast<int16_t>(tenths + 3600);
     return tenths;
+}
+
+double altitudeFor(const ObserverTrig &o) {
+    return altitudeFrom(altitudeTrig(S.sunHourAngle, S.sunDeclination), o);
+}
+
+int16_t azimuthFor(double declination, const ObserverTrig &o) {
+    return azimuthFrom(azimuthTrig(S.sunHourAngle, declination), o);
 }
 
 double altitudeOf() {
@@ -74,18 +89,22 @@ int16_t azimuthOf(double declination) {
     return azimuthFor(declination, observerTrig());
 }
 
-void computeSunPositionFor(const ObserverTrig &o) {
+void computeSunPlace() {
     // The first pass only places the second: its transit minute cancels out of the time argument.
     S.sunHourAngle = 0;
     computeSunCoordinates();
     S.sunHourAngle = static_cast<float>(minutesFromTransit());
     computeSunCoordinates();
     S.sunHourAngle = static_cast<float>(minutesFromTransit() * 0.004363323129985824);
-    S.sunAltitude = static_cast<float>(altitudeFor(o) * 57.29577951308232);
+}
+
+float sunAltitudeFrom(const AltitudeTrig &t, const ObserverTrig &o) {
+    return static_cast<float>(altitudeFrom(t, o) * 57.29577951308232);
 }
 
 void computeSunPosition() {
-    computeSunPositionFor(observerTrig());
+    computeSunPlace();
+    S.sunAltitude = sunAltitudeFrom(altitudeTrig(S.sunHourAngle, S.sunDeclination), observerTrig());
 }
 
 namespace {

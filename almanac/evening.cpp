@@ -49,30 +49,40 @@ double wrapPi(double a) {
     return a - kTwoPi * std::floor((a + 3.141592653589793) / kTwoPi);
 }
 
-// Newton steps on the hour angle toward the body's setting, from `t`. Returns the time
-// (Julian date UT), or NaN when at some step the body does not cross its setting altitude;
-// `up` then says whether it stays above (+1) or below (-1).
+// Steps on the hour angle toward the body's setting, from `t`: the first at the mean rate,
+// then secant steps, which also follow the setting hour angle's own drift (fast for the Moon
+// at high latitudes). Returns the time (Julian date UT), or NaN when at some step the body does
+// not reach its setting altitude (`up` then says whether it stays above, +1, or below, -1) or
+// the steps do not settle (a grazing Moon).
 double setting(const EveningTable &table, const Observer &o, Body body, double t, FirstStep first,
                int &up) {
     const double rate = body == Body::Sun ? kSunRate : kMoonRate;
     up = 0;
-    for (int i = 0; i < 12; ++i) {
+    double previousT = 0, previousGap = 0;
+    for (int i = 0; i < 16; ++i) {
         const Setting s = settingAt(table, o, body, t);
         if (!(s.cosH0 >= -1 && s.cosH0 <= 1)) {
             up = s.cosH0 < -1 ? 1 : -1; // NaN (a pole, exactly at the limit): below
             return NAN;
         }
-        double dH = std::acos(s.cosH0) - s.H;
-        if (i > 0 || first != FirstStep::Raw) dH = wrapPi(dH);
-        if (i == 0 && first == FirstStep::Forward && dH < 0) dH += kTwoPi;
-        if (i == 0 && first == FirstStep::Backward && dH > 0) dH -= kTwoPi;
-        const double dt = dH / rate;
+        // The hour angle still to go, radians; it falls at about `rate` per day.
+        double gap = std::acos(s.cosH0) - s.H;
+        if (i > 0 || first != FirstStep::Raw) gap = wrapPi(gap);
+        if (i == 0 && first == FirstStep::Forward && gap < 0) gap += kTwoPi;
+        if (i == 0 && first == FirstStep::Backward && gap > 0) gap -= kTwoPi;
+        double slope = -rate;
+        if (i > 0) {
+            const double secant = (gap - previousGap) / (t - previousT);
+            if (secant < -0.2 * rate && secant > -5 * rate) slope = secant;
+        }
+        double dt = -gap / slope;
+        if (i > 0 && std::fabs(dt) > 0.25) dt = dt > 0 ? 0.25 : -0.25;
+        previousT = t, previousGap = gap;
         t += dt;
-        // The mean rates are close to the true ones, so each step shrinks the error many
-        // times over: once a step is below 0.2 s the time is good far below a second.
-        if (std::fabs(dt) < 2e-6) return t;
+        // Once a step is below a second the remaining error is far smaller.
+        if (std::fabs(dt) < 1e-5) return t;
     }
-    return t;
+    return NAN;
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include <erfa.h>
 
@@ -348,4 +350,63 @@ TEST(AlmanacCriteria, SightingEqualsTheMapCell) {
         EXPECT_EQ(std::memcmp(&a.crescent.V, &b.crescent.V, sizeof(double)), 0);
         EXPECT_EQ(std::memcmp(&a.conjunction, &b.conjunction, sizeof(double)), 0);
     }
+}
+
+// Over the globe, at both ends of the range and in between, with sight heights: every sunset
+// lies between the local noon and the next midnight with the Sun at its setting altitude, and
+// every moonset found has the Moon at its own (checked by direct ERFA evaluation).
+TEST(AlmanacEvents, EveryEventOverTheGlobeIsAtItsAltitude) {
+    int checked = 0, states[4] = {0, 0, 0, 0};
+    double worst = 0;
+    for (CivilDate d : {CivilDate{1901, 4, 1}, CivilDate{2024, 2, 15}, CivilDate{2099, 12, 20}}) {
+        const EveningTable table(d);
+        for (double lat = -90; lat <= 90; lat += 7.5)
+            for (double lon = -180; lon <= 180; lon += 15) {
+                const Observer o = observerOf({lat, lon, lat > 60 ? 1000.0 : 0.0});
+                const Evening e = evening(table, o);
+                ++states[static_cast<int>(e.state)];
+                if (e.state == EveningState::NoSunset) {
+                    EXPECT_TRUE(std::isnan(e.sunset) && std::isnan(e.moonset));
+                    continue;
+                }
+                const double noon = julianDateUt(d, 12) - lon / 360;
+                EXPECT_GT(e.sunset, noon - 0.05) << lat << " " << lon;
+                EXPECT_LT(e.sunset, noon + 0.55) << lat << " " << lon;
+                const Sky atSunset = skyAt(geocentricAt(e.sunset), o);
+                worst =
+                    std::fmax(worst, std::fabs(atSunset.sunTopocentric.altitude + 0.8333 + o.dip));
+                if (std::isnan(e.moonset)) continue;
+                EXPECT_EQ(e.moonset > e.sunset, e.state == EveningState::Ok) << lat << " " << lon;
+                const Sky atMoonset = skyAt(geocentricAt(e.moonset), o);
+                const double semi =
+                    std::asin(0.27245 * 6378.14 / atMoonset.moonDistanceTopocentric) / kDeg;
+                worst = std::fmax(worst, std::fabs(atMoonset.moonTopocentric.altitude + 34.0 / 60 +
+                                                   semi + o.dip));
+                ++checked;
+            }
+    }
+    std::printf("%d evenings with moonsets checked (ok %d, no sunset %d, no moonset %d, moon "
+                "sets first %d): worst altitude error %.2g degrees\n",
+                checked, states[0], states[1], states[2], states[3], worst);
+    EXPECT_LE(worst, 0.001);
+}
+
+// The table is shared by threads as the map shares it; each thread's cells come out exactly as
+// they do on one thread.
+TEST(AlmanacTable, SharedBetweenThreads) {
+    const EveningTable table({2024, 3, 11});
+    const int cells = 400;
+    auto place = [](int i) { return Place{-60 + (i % 40) * 3.0, -180 + (i / 40) * 36.0, 0}; };
+    std::vector<double> alone(cells), shared(cells);
+    for (int i = 0; i < cells; ++i)
+        alone[i] = evaluate(table, observerOf(place(i))).evening.sunset;
+    std::vector<std::thread> threads;
+    for (int k = 0; k < 4; ++k)
+        threads.emplace_back([&, k] {
+            for (int i = k; i < cells; i += 4)
+                shared[i] = evaluate(table, observerOf(place(i))).evening.sunset;
+        });
+    for (std::thread &t : threads)
+        t.join();
+    EXPECT_EQ(std::memcmp(alone.data(), shared.data(), cells * sizeof(double)), 0);
 }

@@ -196,9 +196,17 @@ Sighting evaluate(const EveningTable &table, const Observer &o) {
     return s;
 }
 
+Sighting evaluate(const EveningTable &table, const Place &place) {
+    return evaluate(table, observerOf(place));
+}
+
+Evening evening(const EveningTable &table, const Place &place) {
+    return evening(table, observerOf(place));
+}
+
 Sighting sighting(const Place &place, CivilDate date) {
     const EveningTable table(date);
-    return evaluate(table, observerOf(place));
+    return evaluate(table, place);
 }
 
 } // namespace almanac

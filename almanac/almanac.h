@@ -171,8 +171,10 @@ class EveningTable {
 
 enum class EveningState : uint8_t {
     Ok,            // sunset, then moonset
-    NoSunset,      // polar day or polar night: no sunset on that date
-    NoMoonset,     // the Moon is up at sunset and does not set within the table's window
+    NoSunset,      // polar day or polar night (or a Sun grazing its setting altitude): no
+                   // sunset on that date
+    NoMoonset,     // the Moon is up at sunset and does not set within the table's window, or
+                   // only grazes its setting altitude
     MoonSetsFirst, // the Moon is below its setting altitude at sunset
 };
 // "ok", "no sunset", "no moonset", "moon sets first".
@@ -229,8 +231,8 @@ struct Sighting {
     Crescent crescent;
 };
 
-// Sunset and moonset for the table's date: a few Newton steps on the tabulated positions, no
-// ERFA call, no allocation.
+// Sunset and moonset for the table's date: a few steps on the tabulated positions, no ERFA
+// call, no allocation.
 Evening evening(const EveningTable &table, const Observer &observer);
 // The full evaluation for one place: the map's per-cell step. No ERFA call, no allocation.
 Sighting evaluate(const EveningTable &table, const Observer &observer);

@@ -85,6 +85,39 @@ double setting(const EveningTable &table, const Observer &o, Body body, double t
     return NAN;
 }
 
+// The settings that the hour-angle steps miss: near the circumpolar limit the declination at
+// the moment of setting (for the Moon its parallax and fast motion too) decides whether the body
+// sets, so the altitude itself is followed in half-hour steps from `from` to `to` and each
+// downward crossing is refined by regula falsi. Returns the first crossing (or the last, with
+// `last`), NaN if none.
+double scanForSetting(const EveningTable &table, const Observer &o, Body body, double from,
+                      double to, bool last) {
+    auto above = [&](double t) {
+        const Setting s = settingAt(table, o, body, t);
+        return s.sinAltitude - s.sinSetAltitude;
+    };
+    constexpr double kStep = 1.0 / 48;
+    double found = NAN, a = from, fa = above(a);
+    while (a < to) {
+        const double b = std::fmin(a + kStep, to), fb = above(b);
+        if (fa > 0 && fb <= 0) {
+            double lo = a, flo = fa, hi = b, fhi = fb; // above at lo, not above at hi
+            for (int i = 0; i < 40 && hi - lo > 1e-6; ++i) {
+                const double mid = lo + (hi - lo) * flo / (flo - fhi);
+                const double fm = above(mid);
+                if (fm > 0)
+                    lo = mid, flo = fm, fhi *= 0.5; // Illinois: halve the stale end's weight
+                else
+                    hi = mid, fhi = fm, flo *= 0.5;
+            }
+            found = hi;
+            if (!last) return found;
+        }
+        a = b, fa = fb;
+    }
+    return found;
+}
+
 } // namespace
 
 Observer observerOf(const Place &place) {
@@ -153,25 +186,40 @@ Evening evening(const EveningTable &table, const Observer &o) {
     Evening e;
     int up = 0;
     // From the local mean noon the Sun's hour angle is small, the setting one ahead of it.
-    const double sunset = setting(table, o, Body::Sun, localNoon(table, o), FirstStep::Raw, up);
+    const double noon = localNoon(table, o);
+    double sunset = setting(table, o, Body::Sun, noon, FirstStep::Raw, up);
     if (std::isnan(sunset)) {
-        e.state = EveningState::NoSunset;
-        e.polarDay = up > 0;
-        return e;
+        // Near the polar day's or night's limit the Sun may still set: it does if it stands
+        // above its setting altitude at the true noon, and sinks below before the next.
+        const Setting atNoon = settingAt(table, o, Body::Sun, noon);
+        const double transit = noon - atNoon.H / kSunRate;
+        const Setting atTransit = settingAt(table, o, Body::Sun, transit);
+        const bool upAtNoon = atTransit.sinAltitude > atTransit.sinSetAltitude;
+        if (upAtNoon && std::fabs(atNoon.cosH0) < 1.2)
+            sunset = scanForSetting(table, o, Body::Sun, transit, transit + 0.55, false);
+        if (std::isnan(sunset)) {
+            e.state = EveningState::NoSunset;
+            e.polarDay = upAtNoon;
+            return e;
+        }
     }
     e.sunset = sunset;
     const Setting moon = settingAt(table, o, Body::Moon, sunset);
     if (moon.sinAltitude < moon.sinSetAltitude) {
         e.state = EveningState::MoonSetsFirst;
-        const double before = setting(table, o, Body::Moon, sunset, FirstStep::Backward, up);
-        if (before <= sunset && before > sunset - 1.0) {
+        double before = setting(table, o, Body::Moon, sunset, FirstStep::Backward, up);
+        if (!(before <= sunset && before > sunset - 1.0))
+            before = scanForSetting(table, o, Body::Moon, sunset - 1.0, sunset, true);
+        if (!std::isnan(before)) {
             e.moonset = before;
             e.lagMinutes = (before - sunset) * 1440.0;
         }
         return e;
     }
-    const double moonset = setting(table, o, Body::Moon, sunset, FirstStep::Forward, up);
-    if (!(moonset > sunset && moonset <= table.endUt())) {
+    double moonset = setting(table, o, Body::Moon, sunset, FirstStep::Forward, up);
+    if (!(moonset > sunset && moonset <= table.endUt()))
+        moonset = scanForSetting(table, o, Body::Moon, sunset, table.endUt(), false);
+    if (std::isnan(moonset)) {
         e.state = EveningState::NoMoonset;
         return e;
     }

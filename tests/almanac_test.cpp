@@ -410,3 +410,54 @@ TEST(AlmanacTable, SharedBetweenThreads) {
         t.join();
     EXPECT_EQ(std::memcmp(alone.data(), shared.data(), cells * sizeof(double)), 0);
 }
+
+// Near the polar limits, against a fine scan of the tabulated altitudes (two-minute steps):
+// a Sun that is up for minutes around noon, a Sun that sets near midnight, and a Moon that is
+// circumpolar by its declination at sunset yet sets within the hour through its parallax.
+TEST(AlmanacEvents, PolarLimitsAgreeWithAFineScan) {
+    const double step = 2.0 / 1440;
+    int compared = 0;
+    for (CivilDate d : {CivilDate{2024, 11, 20}, CivilDate{2025, 2, 7}, CivilDate{2024, 6, 21}}) {
+        const EveningTable table(d);
+        for (double lat = 62; lat <= 76; lat += 0.5)
+            for (double sign : {1.0, -1.0})
+                for (double lon : {-135.0, -45.0, 45.0, 135.0}) {
+                    const Observer o = observerOf({sign * lat, lon, 0});
+                    const Evening e = evening(table, o);
+                    const double noon = julianDateUt(d, 12) - lon / 360;
+                    auto sunAbove = [&](double t) {
+                        return skyAt(table.at(t), o).sunTopocentric.altitude + 0.8333;
+                    };
+                    auto moonAbove = [&](double t) {
+                        const Sky k = skyAt(table.at(t), o);
+                        return k.moonTopocentric.altitude + 34.0 / 60 +
+                               std::asin(0.27245 * 6378.14 / k.moonDistanceTopocentric) / kDeg;
+                    };
+                    double sunset = NAN;
+                    for (double t = noon - 0.05; t < noon + 0.55 && std::isnan(sunset); t += step)
+                        if (sunAbove(t) > 0 && sunAbove(t + step) <= 0) sunset = t + step;
+                    ASSERT_EQ(std::isnan(sunset), e.state == EveningState::NoSunset)
+                        << d.month << "/" << d.day << " " << sign * lat << " " << lon;
+                    if (std::isnan(sunset)) continue;
+                    EXPECT_NEAR(e.sunset, sunset, step) << sign * lat << " " << lon;
+                    double moonset = NAN;
+                    if (moonAbove(e.sunset) > 0)
+                        for (double t = e.sunset; t < table.endUt() - step && std::isnan(moonset);
+                             t += step)
+                            if (moonAbove(t) > 0 && moonAbove(t + step) <= 0) moonset = t + step;
+                    EXPECT_EQ(std::isnan(moonset), e.state != EveningState::Ok)
+                        << d.month << "/" << d.day << " " << sign * lat << " " << lon;
+                    if (!std::isnan(moonset) && e.state == EveningState::Ok) {
+                        EXPECT_NEAR(e.moonset, moonset, step) << sign * lat << " " << lon;
+                    }
+                    ++compared;
+                }
+    }
+    std::printf("%d evenings near the polar limits agree with the fine scan\n", compared);
+    const Sighting shortDay = sighting({71, 45, 0}, {2024, 11, 20});
+    EXPECT_NE(shortDay.evening.state, EveningState::NoSunset) << "a few minutes' day";
+    EXPECT_LT(shortDay.evening.sunset, julianDateUt({2024, 11, 20}, 12) - 45.0 / 360);
+    const Sighting parallax = sighting({64.5, 135, 0}, {2024, 11, 20});
+    EXPECT_EQ(parallax.evening.state, EveningState::Ok);
+    EXPECT_LT(parallax.evening.lagMinutes, 90);
+}

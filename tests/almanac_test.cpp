@@ -162,23 +162,6 @@ TEST(AlmanacConjunction, MatchesPublishedNewMoons) {
     }
 }
 
-// At the sunset and moonset found from the table, direct ERFA evaluation puts the Sun's and
-// the Moon's upper limbs at the standard refraction, lowered by the dip.
-TEST(AlmanacEvents, SunsetAndMoonsetAreAtTheStandardAltitudes) {
-    for (double height : {0.0, 1000.0}) {
-        const Observer o = observerOf({kMecca.latitude, kMecca.longitude, height});
-        const Evening e = evening(EveningTable({2024, 3, 11}), o);
-        ASSERT_EQ(e.state, EveningState::Ok);
-        const Sky atSunset = skyAt(geocentricAt(e.sunset), o);
-        const Sky atMoonset = skyAt(geocentricAt(e.moonset), o);
-        const double moonSemi = std::asin(0.27245 * 6378.14 / atMoonset.moonDistanceTopocentric);
-        checkGroup(height > 0 ? "events at 1000 m" : "events at sea level", "degrees",
-                   {{"Sun's altitude", atSunset.sunTopocentric.altitude, -0.8333 - o.dip, 0.001},
-                    {"Moon's altitude", atMoonset.moonTopocentric.altitude,
-                     -34.0 / 60 - moonSemi / kDeg - o.dip, 0.001}});
-    }
-}
-
 // The evening's states: never numbers where there is no event.
 TEST(AlmanacEvents, StatesAtThePolesAndAroundNewMoon) {
     const Place svalbard{78.22, 15.65, 0};

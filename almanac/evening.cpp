@@ -25,10 +25,10 @@ enum class FirstStep { Raw, Forward, Backward };
 
 // Where a body's altitude stands against its setting altitude.
 struct Setting {
-    double cosH0;       // cosine of the hour angle at setting (beyond +-1: no crossing)
-    double H;           // topocentric hour angle now, radians, -pi..pi, west positive
-    double altitude;    // topocentric, degrees
-    double setAltitude; // degrees
+    double cosH0;          // cosine of the hour angle at setting (beyond +-1: no crossing)
+    double H;              // topocentric hour angle now, radians, -pi..pi, west positive
+    double sinAltitude;    // sine of the topocentric altitude now
+    double sinSetAltitude; // sine of the setting altitude
 };
 
 Setting settingAt(const EveningTable &table, const Observer &o, Body body, double t) {
@@ -37,12 +37,11 @@ Setting settingAt(const EveningTable &table, const Observer &o, Body body, doubl
     const double r = norm(v);
     const double sinDec = v.z / r, cosDec = std::sqrt(v.x * v.x + v.y * v.y) / r;
     const double semi = body == Body::Sun ? kSunRadius : std::asin(kMoonRadius / r) / kDegree;
-    const double h0 = -(kRefraction + semi) - o.dip;
     Setting s;
-    s.setAltitude = h0;
-    s.cosH0 = (std::sin(h0 * kDegree) - o.sinLatitude * sinDec) / (o.cosLatitude * cosDec);
+    s.sinSetAltitude = std::sin((-(kRefraction + semi) - o.dip) * kDegree);
+    s.cosH0 = (s.sinSetAltitude - o.sinLatitude * sinDec) / (o.cosLatitude * cosDec);
     s.H = std::atan2(-v.y, v.x);
-    s.altitude = std::asin((v.x * o.cosLatitude + v.z * o.sinLatitude) / r) / kDegree;
+    s.sinAltitude = (v.x * o.cosLatitude + v.z * o.sinLatitude) / r;
     return s;
 }
 
@@ -50,28 +49,73 @@ double wrapPi(double a) {
     return a - kTwoPi * std::floor((a + 3.141592653589793) / kTwoPi);
 }
 
-// Newton steps on the hour angle toward the body's setting, from `t`. Returns the time
-// (Julian date UT), or NaN when at some step the body does not cross its setting altitude;
-// `up` then says whether it stays above (+1) or below (-1).
+// Steps on the hour angle toward the body's setting, from `t`: the first at the mean rate,
+// then secant steps, which also follow the setting hour angle's own drift (fast for the Moon
+// at high latitudes). Returns the time (Julian date UT), or NaN when at some step the body does
+// not reach its setting altitude (`up` then says whether it stays above, +1, or below, -1) or
+// the steps do not settle (a grazing Moon).
 double setting(const EveningTable &table, const Observer &o, Body body, double t, FirstStep first,
                int &up) {
     const double rate = body == Body::Sun ? kSunRate : kMoonRate;
     up = 0;
-    for (int i = 0; i < 12; ++i) {
+    double previousT = 0, previousGap = 0;
+    for (int i = 0; i < 16; ++i) {
         const Setting s = settingAt(table, o, body, t);
         if (!(s.cosH0 >= -1 && s.cosH0 <= 1)) {
             up = s.cosH0 < -1 ? 1 : -1; // NaN (a pole, exactly at the limit): below
             return NAN;
         }
-        double dH = std::acos(s.cosH0) - s.H;
-        if (i > 0 || first != FirstStep::Raw) dH = wrapPi(dH);
-        if (i == 0 && first == FirstStep::Forward && dH < 0) dH += kTwoPi;
-        if (i == 0 && first == FirstStep::Backward && dH > 0) dH -= kTwoPi;
-        const double dt = dH / rate;
+        // The hour angle still to go, radians; it falls at about `rate` per day.
+        double gap = std::acos(s.cosH0) - s.H;
+        if (i > 0 || first != FirstStep::Raw) gap = wrapPi(gap);
+        if (i == 0 && first == FirstStep::Forward && gap < 0) gap += kTwoPi;
+        if (i == 0 && first == FirstStep::Backward && gap > 0) gap -= kTwoPi;
+        double slope = -rate;
+        if (i > 0) {
+            const double secant = (gap - previousGap) / (t - previousT);
+            if (secant < -0.2 * rate && secant > -5 * rate) slope = secant;
+        }
+        double dt = -gap / slope;
+        if (i > 0 && std::fabs(dt) > 0.25) dt = dt > 0 ? 0.25 : -0.25;
+        previousT = t, previousGap = gap;
         t += dt;
-        if (std::fabs(dt) < 1e-7) return t; // 9 ms
+        // Once a step is below a second the remaining error is far smaller.
+        if (std::fabs(dt) < 1e-5) return t;
     }
-    return t;
+    return NAN;
+}
+
+// The settings that the hour-angle steps miss: near the circumpolar limit the declination at
+// the moment of setting (for the Moon its parallax and fast motion too) decides whether the body
+// sets, so the altitude itself is followed in half-hour steps from `from` to `to` and each
+// downward crossing is refined by regula falsi. Returns the first crossing (or the last, with
+// `last`), NaN if none.
+double scanForSetting(const EveningTable &table, const Observer &o, Body body, double from,
+                      double to, bool last) {
+    auto above = [&](double t) {
+        const Setting s = settingAt(table, o, body, t);
+        return s.sinAltitude - s.sinSetAltitude;
+    };
+    constexpr double kStep = 1.0 / 48;
+    double found = NAN, a = from, fa = above(a);
+    while (a < to) {
+        const double b = std::fmin(a + kStep, to), fb = above(b);
+        if (fa > 0 && fb <= 0) {
+            double lo = a, flo = fa, hi = b, fhi = fb; // above at lo, not above at hi
+            for (int i = 0; i < 40 && hi - lo > 1e-6; ++i) {
+                const double mid = lo + (hi - lo) * flo / (flo - fhi);
+                const double fm = above(mid);
+                if (fm > 0)
+                    lo = mid, flo = fm, fhi *= 0.5; // Illinois: halve the stale end's weight
+                else
+                    hi = mid, fhi = fm, flo *= 0.5;
+            }
+            found = hi;
+            if (!last) return found;
+        }
+        a = b, fa = fb;
+    }
+    return found;
 }
 
 } // namespace
@@ -142,25 +186,40 @@ Evening evening(const EveningTable &table, const Observer &o) {
     Evening e;
     int up = 0;
     // From the local mean noon the Sun's hour angle is small, the setting one ahead of it.
-    const double sunset = setting(table, o, Body::Sun, localNoon(table, o), FirstStep::Raw, up);
+    const double noon = localNoon(table, o);
+    double sunset = setting(table, o, Body::Sun, noon, FirstStep::Raw, up);
     if (std::isnan(sunset)) {
-        e.state = EveningState::NoSunset;
-        e.polarDay = up > 0;
-        return e;
+        // Near the polar day's or night's limit the Sun may still set: it does if it stands
+        // above its setting altitude at the true noon, and sinks below before the next.
+        const Setting atNoon = settingAt(table, o, Body::Sun, noon);
+        const double transit = noon - atNoon.H / kSunRate;
+        const Setting atTransit = settingAt(table, o, Body::Sun, transit);
+        const bool upAtNoon = atTransit.sinAltitude > atTransit.sinSetAltitude;
+        if (upAtNoon && std::fabs(atNoon.cosH0) < 1.2)
+            sunset = scanForSetting(table, o, Body::Sun, transit, transit + 0.55, false);
+        if (std::isnan(sunset)) {
+            e.state = EveningState::NoSunset;
+            e.polarDay = upAtNoon;
+            return e;
+        }
     }
     e.sunset = sunset;
     const Setting moon = settingAt(table, o, Body::Moon, sunset);
-    if (moon.altitude < moon.setAltitude) {
+    if (moon.sinAltitude < moon.sinSetAltitude) {
         e.state = EveningState::MoonSetsFirst;
-        const double before = setting(table, o, Body::Moon, sunset, FirstStep::Backward, up);
-        if (before <= sunset && before > sunset - 1.0) {
+        double before = setting(table, o, Body::Moon, sunset, FirstStep::Backward, up);
+        if (!(before <= sunset && before > sunset - 1.0))
+            before = scanForSetting(table, o, Body::Moon, sunset - 1.0, sunset, true);
+        if (!std::isnan(before)) {
             e.moonset = before;
             e.lagMinutes = (before - sunset) * 1440.0;
         }
         return e;
     }
-    const double moonset = setting(table, o, Body::Moon, sunset, FirstStep::Forward, up);
-    if (!(moonset > sunset && moonset <= table.endUt())) {
+    double moonset = setting(table, o, Body::Moon, sunset, FirstStep::Forward, up);
+    if (!(moonset > sunset && moonset <= table.endUt()))
+        moonset = scanForSetting(table, o, Body::Moon, sunset, table.endUt(), false);
+    if (std::isnan(moonset)) {
         e.state = EveningState::NoMoonset;
         return e;
     }
@@ -185,9 +244,17 @@ Sighting evaluate(const EveningTable &table, const Observer &o) {
     return s;
 }
 
+Sighting evaluate(const EveningTable &table, const Place &place) {
+    return evaluate(table, observerOf(place));
+}
+
+Evening evening(const EveningTable &table, const Place &place) {
+    return evening(table, observerOf(place));
+}
+
 Sighting sighting(const Place &place, CivilDate date) {
     const EveningTable table(date);
-    return evaluate(table, observerOf(place));
+    return evaluate(table, place);
 }
 
 } // namespace almanac

@@ -21,6 +21,13 @@ std::string jsonFloat(float value) {
 void ResultRecord::addFloat(const char *key, float value) {
     items_.emplace_back(key, jsonFloat(value));
 }
+void ResultRecord::addDouble(const char *key, double value, const char *unit) {
+    char buf[32] = "null";
+    if (std::isfinite(value)) std::snprintf(buf, sizeof buf, "%.10g", value);
+    items_.emplace_back(key, buf);
+    units_.resize(items_.size());
+    if (unit && std::isfinite(value)) units_.back() = unit;
+}
 void ResultRecord::addInt(const char *key, long value) {
     items_.emplace_back(key, std::to_string(value));
 }
@@ -48,10 +55,12 @@ std::string ResultRecord::text() const {
     for (const auto &[key, value] : items_)
         width = key.size() > width ? key.size() : width;
     std::string out;
-    for (const auto &[key, value] : items_) {
+    for (size_t i = 0; i < items_.size(); ++i) {
+        const auto &[key, value] = items_[i];
         std::string shown = value;
         if (shown.size() >= 2 && shown.front() == '"') // plain text for strings
             shown = nlohmann::json::parse(shown).get<std::string>();
+        if (i < units_.size() && !units_[i].empty()) shown += " " + units_[i];
         out += key + std::string(width + 2 - key.size(), ' ') + shown + "\n";
     }
     return out;

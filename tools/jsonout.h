@@ -10,6 +10,8 @@
 class ResultRecord {
   public:
     void addFloat(const char *key, float value);
+    // A double as %.10g (null when not finite); `unit` follows the value in text().
+    void addDouble(const char *key, double value, const char *unit = nullptr);
     void addInt(const char *key, long value);
     void addString(const char *key, const std::string &value);
     void addNull(const char *key);
@@ -20,6 +22,7 @@ class ResultRecord {
 
   private:
     std::vector<std::pair<std::string, std::string>> items_;
+    std::vector<std::string> units_; // one per item, "" for none
 };
 
 // The JSON text of a string (quoted and escaped).

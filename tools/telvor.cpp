@@ -18,6 +18,7 @@
 #include "shell/platform/window.h"
 #ifdef TELVOR_HAS_ALMANAC
 #include "tools/mapcmd.h"
+#include "tools/sighting.h"
 #endif
 #include "tools/queries.h"
 #include "tools/saverrun.h"
@@ -80,9 +81,10 @@ void addValueOptions(CLI::App *app, Given &given, std::initializer_list<const ch
     }
 }
 
-void addInputOptions(CLI::App *app, Given &given) {
-    addValueOptions(app, given,
-                    {"date", "minute", "time", "zone", "lat", "lon", "height", "probability"});
+void addInputOptions(CLI::App *app, Given &given,
+                     std::initializer_list<const char *> names = {
+                         "date", "minute", "time", "zone", "lat", "lon", "height", "probability"}) {
+    addValueOptions(app, given, names);
     app->add_flag("--json", given.json, "Print one JSON object instead of text");
     app->add_option("--batch", given.batch,
                     "Read one JSON object of inputs per line from FILE (- for standard input) "
@@ -247,7 +249,27 @@ int runRenderCommand(const SaverGiven &g) {
     return 0;
 }
 
+// One question for the command line's inputs, or for every line of its batch.
+int runQuestion(const Subcommand &sub, const Given &given) {
+    Inputs in;
+    std::string error = applyGiven(given, in);
+    if (!error.empty()) {
+        std::fprintf(stderr, "telvor %s: %s\n", sub.name, error.c_str());
+        return 2;
+    }
+    if (!given.batch.empty()) return runBatch(sub, in, given.batch);
+    ResultRecord r = sub.run(in);
+    std::fputs((given.json ? r.json() + "\n" : r.text()).c_str(), stdout);
+    return 0;
+}
+
 #ifdef TELVOR_HAS_ALMANAC
+const Subcommand kSighting{
+    "sighting",
+    "Sunset, moonset, best time and the crescent by Yallop's and Odeh's criteria for one place "
+    "and evening (precise Sun and Moon)",
+    runSighting};
+
 struct MapGiven {
     Given inputs;
     MapCommand command;
@@ -300,6 +322,10 @@ int main(int argc, char **argv) {
     CLI::App *mapApp = app.add_subcommand(
         "map", "The crescent's visibility over the world on one evening: picture, CSV, GeoJSON");
     addMapOptions(mapApp, map);
+    Given sightingGiven;
+    CLI::App *sightingApp = app.add_subcommand(kSighting.name, kSighting.help);
+    addInputOptions(sightingApp, sightingGiven,
+                    {"date", "zone", "lat", "lon", "height", "probability"});
 #endif
     try {
         app.parse(argc, argv);
@@ -317,20 +343,9 @@ int main(int argc, char **argv) {
     if (renderApp->parsed()) return runRenderCommand(render);
 #ifdef TELVOR_HAS_ALMANAC
     if (mapApp->parsed()) return runMap(map);
+    if (sightingApp->parsed()) return runQuestion(kSighting, sightingGiven);
 #endif
-    for (size_t i = 0; i < apps.size(); ++i) {
-        if (!apps[i]->parsed()) continue;
-        const Subcommand &sub = kSubcommands[i];
-        Inputs in;
-        std::string error = applyGiven(given[i], in);
-        if (!error.empty()) {
-            std::fprintf(stderr, "telvor %s: %s\n", sub.name, error.c_str());
-            return 2;
-        }
-        if (!given[i].batch.empty()) return runBatch(sub, in, given[i].batch);
-        ResultRecord r = sub.run(in);
-        std::fputs((given[i].json ? r.json() + "\n" : r.text()).c_str(), stdout);
-        return 0;
-    }
+    for (size_t i = 0; i < apps.size(); ++i)
+        if (apps[i]->parsed()) return runQuestion(kSubcommands[i], given[i]);
     return 2;
 }

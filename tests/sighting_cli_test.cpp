@@ -1,0 +1,119 @@
+// Tests of telvor sighting as a separate process: the JSON contract, states, errors and batch.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+struct Outcome {
+    int code;
+    std::string out, err;
+};
+
+std::string slurp(const std::string &path) {
+    std::ifstream f(path);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+// Runs telvor with `args` and `input` on standard input; files unique per process and call.
+Outcome run(const std::string &args, const std::string &input = "") {
+    static int calls = 0;
+    const std::string base = testing::TempDir() + "telvor_sighting_" + std::to_string(getpid()) +
+                             "_" + std::to_string(++calls) + "_";
+    const std::string in = base + "in", out = base + "out", err = base + "err";
+    std::ofstream(in) << input;
+    const std::string cmd =
+        std::string(TELVOR_BIN) + " " + args + " <" + in + " >" + out + " 2>" + err;
+    const int status = std::system(cmd.c_str());
+    Outcome r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+    for (const std::string &f : {in, out, err})
+        std::remove(f.c_str());
+    return r;
+}
+
+nlohmann::json sighting(const std::string &args) {
+    const Outcome r = run("sighting " + args + " --json");
+    EXPECT_EQ(r.code, 0) << r.err;
+    return nlohmann::json::parse(r.out);
+}
+
+const char *kMecca = "--lat 21.4225 --lon 39.8262";
+
+} // namespace
+
+// Ramadan 1445 at Mecca: not visible on 10 March 2024 (the IAC's statement: no criterion
+// allows a sighting, even with a telescope), easily visible the next evening.
+TEST(SightingCli, MeccaRamadan1445) {
+    const nlohmann::json first = sighting(std::string("--date 2024-03-10 ") + kMecca);
+    EXPECT_EQ(first["state"], "ok");
+    EXPECT_EQ(first["yallopClass"], "F");
+    EXPECT_EQ(first["odehZone"], "D");
+    EXPECT_EQ(first["conjunction"], "2024-03-10T09:00:20Z");
+    EXPECT_NEAR(first["lagMinutes"].get<double>(), 13, 1);
+    const nlohmann::json second = sighting(std::string("--date 2024-03-11 ") + kMecca);
+    EXPECT_EQ(second["yallopClass"], "A");
+    EXPECT_EQ(second["odehZone"], "A");
+    EXPECT_EQ(second["telvorCode"], 100);
+    const std::regex iso(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)");
+    for (const char *key : {"sunset", "moonset", "bestTime", "conjunction"})
+        EXPECT_TRUE(std::regex_match(second[key].get<std::string>(), iso)) << key;
+    for (const char *key :
+         {"lagMinutes", "moonAgeHours", "moonAltitude", "moonAzimuth", "sunAltitude", "sunAzimuth",
+          "arcl", "arcv", "daz", "arcvTopocentric", "width", "illuminatedFraction", "q", "V"})
+        EXPECT_TRUE(second[key].is_number()) << key;
+    // The zone shifts the local times only.
+    const nlohmann::json local = sighting(std::string("--date 2024-03-11 --zone 180 ") + kMecca);
+    EXPECT_EQ(local["sunset"], second["sunset"]);
+    EXPECT_EQ(local["sunsetLocal"], "2024-03-11T18:28:49+03:00");
+}
+
+TEST(SightingCli, StatesGiveNullsNotNumbers) {
+    const nlohmann::json day = sighting("--date 2024-06-21 --lat 78.22 --lon 15.65");
+    EXPECT_EQ(day["state"], "no sunset");
+    EXPECT_EQ(day["sun"], "up all day");
+    for (const char *key : {"sunset", "moonset", "bestTime", "q", "V", "yallopClass", "odehZone",
+                            "telvorCode", "lagMinutes", "moonAgeHours"})
+        EXPECT_TRUE(day[key].is_null()) << key;
+    EXPECT_TRUE(day["conjunction"].is_string());
+    const nlohmann::json old = sighting(std::string("--date 2024-03-09 ") + kMecca);
+    EXPECT_EQ(old["state"], "moon sets first");
+    EXPECT_LT(old["lagMinutes"].get<double>(), 0);
+    EXPECT_TRUE(old["bestTime"].is_null() && old["q"].is_null());
+}
+
+TEST(SightingCli, TextWithUnits) {
+    const Outcome r = run(std::string("sighting --date 2024-03-11 ") + kMecca);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("arcv"), std::string::npos);
+    EXPECT_NE(r.out.find("deg geocentric, airless (Yallop)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("yallopClass"), std::string::npos);
+}
+
+TEST(SightingCli, BadInputAndBatch) {
+    Outcome r = run("sighting --date 2024-03-11 --lat 95");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "telvor sighting: --lat: '95' is not degrees from -90 to 90\n");
+    EXPECT_EQ(r.out, "");
+    r = run("sighting --minute 5");
+    EXPECT_EQ(r.code, 2) << "the best time is computed, not given";
+    r = run("sighting --date 2100-01-01");
+    EXPECT_EQ(r.code, 2);
+    r = run("sighting --batch - --lon 39.8262",
+            "{\"date\": \"2024-03-11\", \"lat\": 21.4225}\n{\"date\": \"2024-02-30\"}\n");
+    EXPECT_EQ(r.code, 1);
+    const size_t nl = r.out.find('\n');
+    ASSERT_NE(nl, std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(r.out.substr(0, nl))["yallopClass"], "A");
+    EXPECT_TRUE(nlohmann::json::parse(r.out.substr(nl + 1)).contains("error"));
+}

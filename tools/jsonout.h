@@ -1,28 +1,31 @@
-// An ordered record of named results, written as one JSON object or as aligned text lines.
+// An ordered record of named results, written as one JSON object or as aligned text lines that
+// give each value's unit.
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 // Values are kept as their final JSON text: floats as %.9g of the single-precision value,
-// integers as integers, strings quoted and escaped, null.
+// integers as integers, strings quoted and escaped, null. The unit (or nullptr) is shown only in
+// the text form: "sunLongitude  174.129883 rad (not reduced)".
 class ResultRecord {
   public:
-    void addFloat(const char *key, float value);
-    // A double as %.10g (null when not finite); `unit` follows the value in text().
+    void addFloat(const char *key, float value, const char *unit = nullptr);
+    // A double as %.10g (null when not finite); its unit only when it is finite.
     void addDouble(const char *key, double value, const char *unit = nullptr);
-    void addInt(const char *key, long value);
-    void addString(const char *key, const std::string &value);
+    void addInt(const char *key, long value, const char *unit = nullptr);
+    void addString(const char *key, const std::string &value, const char *unit = nullptr);
     void addNull(const char *key);
-    void addRaw(const char *key, const std::string &json); // already JSON (an object, say)
-    std::string json() const;                              // one line, no trailing newline
-    std::string text() const; // "key  value" lines, each ending in a newline
-    const std::vector<std::pair<std::string, std::string>> &items() const { return items_; }
+    // Already JSON (an object, say); the text form shows an object's members as key.member.
+    void addRaw(const char *key, const std::string &json);
+    std::string json() const; // one line, no trailing newline
+    std::string text() const; // "key  value unit" lines, each ending in a newline
 
   private:
-    std::vector<std::pair<std::string, std::string>> items_;
-    std::vector<std::string> units_; // one per item, "" for none
+    struct Item {
+        std::string key, json, unit;
+    };
+    std::vector<Item> items_;
 };
 
 // The JSON text of a string (quoted and escaped).

@@ -3,6 +3,7 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -10,14 +11,9 @@
 #include "maps/annotate.h"
 #include "shell/entry.h"
 #include "shell/platform/window.h"
+#include "tools/output.h"
 
 namespace {
-
-std::string isoDate(int year, int month, int day) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
-    return text;
-}
 
 std::string currentDate() {
     return isoDate(ephemerisState.year, ephemerisState.month, ephemerisState.day);
@@ -143,16 +139,16 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
     }
     const LunationStart &start = lunationStart;
     summary.addString("startDate", isoDate(start.year, start.month, start.day));
-    summary.addInt("startMinute", start.minute);
+    summary.addInt("startMinute", start.minute, "local clock minute");
     summary.addInt("mapColumnOffset", animationState.scan.mapColumnOffset);
-    summary.addFloat("estimate", start.estimate);
+    summary.addFloat("estimate", start.estimate, "degrees");
     summary.addInt("hijriMonth", ephemerisState.hijriMonth);
     summary.addInt("hijriYear", ephemerisState.hijriYear);
     if (found)
         summary.addRaw("firstVisible", firstVisible.json());
     else
         summary.addNull("firstVisible");
-    summary.addInt("ticks", tick);
+    summary.addInt("ticks", tick, "simulated minutes");
     summary.addString("endDate", currentDate());
     if (place) {
         place->zone = ephemerisState.zoneOffsetMinutes;
@@ -160,26 +156,40 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
         place->bandHeight = bandHeight;
         place->startDate = isoDate(start.year, start.month, start.day);
     }
+    nlohmann::ordered_json input = nlohmann::ordered_json::object();
+    input["date"] = isoDate(o.inputs.year, o.inputs.month, o.inputs.day);
+    input["zone"] = ephemerisState.zoneOffsetMinutes;
+    input["height"] = o.inputs.height;
+    input["probability"] = o.inputs.probability;
+    summary.addRaw("input", input.dump());
     platformSetPaintHook(nullptr);
     return summary;
 }
 
-bool writePng(const std::string &path, const PixelBuffer &frame, std::string &error) {
-    FILE *file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot write '" + path + "'";
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+namespace {
+// libpng's error handler: keeps the message for the caller instead of printing it.
+void pngError(png_structp png, png_const_charp message) {
+    const int error = errno; // the failed write's, if any
+    *static_cast<std::string *>(png_get_error_ptr(png)) =
+        std::string(message) + (error ? " (" + systemError(error) + ")" : "");
+    png_longjmp(png, 1);
+}
+void pngWarning(png_structp, png_const_charp) {}
+} // namespace
+
+bool writePngTo(FILE *file, const PixelBuffer &frame, std::string &error) {
+    std::string pngMessage;
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &pngMessage, pngError, pngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     std::vector<unsigned char> row(size_t(frame.width) * 3);
     if (!png || !info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        error = "cannot write '" + path + "'";
+        error = pngMessage.empty() ? "out of memory" : pngMessage;
         return false;
     }
     png_init_io(png, file);
+    errno = 0;
     png_set_IHDR(png, info, frame.width, frame.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -194,15 +204,11 @@ bool writePng(const std::string &path, const PixelBuffer &frame, std::string &er
     }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) {
-        error = "cannot write '" + path + "'";
-        return false;
-    }
     return true;
 }
 
-bool writeAnnotatedPng(const std::string &path, const PixelBuffer &frame,
-                       const FirstVisiblePlace &place, bool cumulative, std::string &error) {
+bool writeAnnotatedPngTo(FILE *file, const PixelBuffer &frame, const FirstVisiblePlace &place,
+                         bool cumulative, std::string &error) {
     Picture copy(frame.width, frame.height);
     copy.pixels.assign(frame.pixels, frame.pixels + size_t(frame.width) * size_t(frame.height));
     SaverFrameFacts facts;
@@ -214,6 +220,16 @@ bool writeAnnotatedPng(const std::string &path, const PixelBuffer &frame,
     facts.found = place.found;
     facts.lat = place.lat, facts.lon = place.lon, facts.minute = place.minute;
     Picture annotated = annotateSaverFrame(copy, facts);
-    return writePng(path, PixelBuffer{annotated.width, annotated.height, annotated.pixels.data()},
-                    error);
+    return writePngTo(file, PixelBuffer{annotated.width, annotated.height, annotated.pixels.data()},
+                      error);
+}
+
+bool writePng(const std::string &path, const PixelBuffer &frame, std::string &error) {
+    WholeFile out;
+    std::string reason = out.open(path);
+    if (reason.empty() && !writePngTo(out.file(), frame, reason)) out.discard();
+    if (reason.empty()) reason = out.commit();
+    if (reason.empty()) return true;
+    error = "cannot write " + quoteValue(path) + ": " + reason;
+    return false;
 }

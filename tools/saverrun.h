@@ -2,6 +2,7 @@
 // render`.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -42,10 +43,16 @@ ResultRecord runLunation(const SaverRunOptions &options, const TickObserver &obs
 // One trace line of the tick just run.
 ResultRecord traceRecord(int tick);
 
-// Writes a frame as an RGB PNG; false (and a message) when the file cannot be written.
+// Writes a frame as an RGB PNG to `path`, whole or not at all (a temporary file renamed at the
+// end); false and the reason in `error` when it cannot be written.
 bool writePng(const std::string &path, const PixelBuffer &frame, std::string &error);
 
+// Writes a frame as an RGB PNG to an open file; false and libpng's reason in `error`, which is
+// not printed.
+bool writePngTo(FILE *file, const PixelBuffer &frame, std::string &error);
+
 // Writes a copy of the frame annotated for readers outside the saver (legend strip, the
-// evening's date, the first visible place marked); false and a message on failure.
-bool writeAnnotatedPng(const std::string &path, const PixelBuffer &frame,
-                       const FirstVisiblePlace &place, bool cumulative, std::string &error);
+// evening's date, the first visible place marked) to an open file; false and the reason on
+// failure.
+bool writeAnnotatedPngTo(FILE *file, const PixelBuffer &frame, const FirstVisiblePlace &place,
+                         bool cumulative, std::string &error);

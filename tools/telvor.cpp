@@ -1,13 +1,8 @@
 // telvor: the command-line tool that answers the engine's questions and renders the saver's
 // pictures.
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iostream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -20,202 +15,185 @@
 #include "tools/mapcmd.h"
 #include "tools/sighting.h"
 #endif
+#include "tools/commandline.h"
+#include "tools/output.h"
 #include "tools/queries.h"
 #include "tools/saverrun.h"
 
 namespace {
 
-using Question = std::function<ResultRecord(const Inputs &)>;
+using Question = ResultRecord (*)(const Inputs &);
 
-struct Subcommand {
-    const char *name;
-    const char *help;
-    Question run;
-};
-
-const Subcommand kSubcommands[] = {
-    {"sun", "The Sun's position for a date, clock minute and place, and the solar queries", runSun},
-    {"moon",
-     "The Moon's position, the crescent and its visibility code for a date, minute and place",
-     runMoon},
-    {"month", "The day before the Moon reaches 8 degrees of elongation, and its Hijri month",
-     runMonth},
-};
-
-// The option texts as given, by name without dashes.
-struct Given {
-    std::map<std::string, std::string> values;
-    bool json = false;
-    std::string batch;
-};
-
-// The help of every input option; the option name is the key of batch lines too.
-struct OptionHelp {
-    const char *name;
-    const char *help;
-};
-const OptionHelp kOptionHelp[] = {
-    {"date", "Date YYYY-MM-DD, 1901-01-01..2099-12-31 (default: today's local date)"},
-    {"minute", "Local clock minute, -1440..2879 (default 0)"},
-    {"time", "Local clock time HH:MM, the same as --minute HH*60+MM"},
-    {"zone", "Local time minus UT in minutes, -1440..1440 (default 0)"},
-    {"lat", "Latitude in degrees, north positive, -90..90 (default 0)"},
-    {"lon", "Longitude in degrees, east positive, -180..180 (default 0)"},
-    {"height", "Sight height in metres, 0..9999 (default 0)"},
-    {"probability", "Visibility probability in percent, 1..99 (default 50)"},
-};
-
-// Adds the named input options; their texts are kept in `given` and checked later.
-void addValueOptions(CLI::App *app, Given &given, std::initializer_list<const char *> names,
-                     const char *zoneHelp = nullptr) {
-    for (const OptionHelp &o : kOptionHelp) {
-        bool wanted = false;
-        for (const char *n : names)
-            wanted = wanted || std::string(n) == o.name;
-        if (!wanted) continue;
-        const std::string name = o.name;
-        const char *help = (zoneHelp && name == "zone") ? zoneHelp : o.help;
-        app->add_option_function<std::string>(
-               "--" + name, [&given, name](const std::string &v) { given.values[name] = v; }, help)
-            ->type_name("");
-    }
+// An option error: printed as "telvor sub: message", exit code 2.
+int badOption(const Subcommand &sub, const std::string &message) {
+    printError(std::string("telvor ") + sub.name, message);
+    return 2;
+}
+// A failure while working: exit code 1.
+int failed(const Subcommand &sub, const std::string &message) {
+    printError(std::string("telvor ") + sub.name, message);
+    return 1;
 }
 
-void addInputOptions(CLI::App *app, Given &given,
-                     std::initializer_list<const char *> names = {
-                         "date", "minute", "time", "zone", "lat", "lon", "height", "probability"}) {
-    addValueOptions(app, given, names);
-    app->add_flag("--json", given.json, "Print one JSON object instead of text");
-    app->add_option("--batch", given.batch,
-                    "Read one JSON object of inputs per line from FILE (- for standard input) "
-                    "and print one JSON object per line");
-}
-
-// Applies the command line's inputs over the defaults; an error message or "".
-std::string applyGiven(const Given &given, Inputs &in) {
+// Applies the given engine inputs over today's date and the defaults; an error message or "".
+std::string applyInputs(const Given &given, Inputs &in) {
     setToday(in);
-    if (given.values.count("minute") && given.values.count("time"))
+    if (given.has("minute") && given.has("time"))
         return "--minute and --time give the same input; use one of them";
     for (const auto &[name, text] : given.values) {
+        const OptionSpec *o = findOption(name);
+        if (!o || !o->input) continue;
         std::string error = setInput(in, name, text);
         if (!error.empty()) return error;
     }
     return "";
 }
 
-int runBatch(const Subcommand &sub, const Inputs &defaults, const std::string &path) {
-    std::ifstream file;
-    std::istream *input = &std::cin;
-    if (path != "-") {
-        file.open(path);
-        if (!file) {
-            std::fprintf(stderr, "telvor %s: --batch: cannot read '%s'\n", sub.name, path.c_str());
-            return 2;
-        }
-        input = &file;
-    }
-    std::ios::sync_with_stdio(false);
+// Reads the batch lines from `file`, one answer per line. Returns the exit code.
+int answerLines(const Subcommand &sub, Question question, const Inputs &defaults, FILE *file,
+                const std::string &shownName) {
     int status = 0;
-    std::string line, out;
-    while (std::getline(*input, line)) {
+    std::string pending;
+    std::vector<char> buffer(1 << 16);
+    auto answer = [&](std::string line) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         Inputs in = defaults;
-        nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
-        std::string error =
-            parsed.is_discarded() ? "not a JSON object" : setInputsFromJson(in, parsed);
+        std::string error;
+        if (line.find('\0') != std::string::npos)
+            error = "a line holds a NUL byte";
+        else {
+            nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
+            error = parsed.is_discarded() ? "not a JSON object" : setInputsFromJson(in, parsed);
+        }
+        std::string out;
         if (!error.empty()) {
             out = "{\"error\": " + jsonString(error) + "}";
             status = 1;
         } else {
-            out = sub.run(in).json();
+            resolveZone(in);
+            out = question(in).json();
         }
-        std::cout << out << '\n';
+        return writeOutput(out + "\n");
+    };
+    for (;;) {
+        errno = 0;
+        const size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+        if (got == 0) break;
+        pending.append(buffer.data(), got);
+        size_t start = 0;
+        for (size_t nl; (nl = pending.find('\n', start)) != std::string::npos; start = nl + 1)
+            if (!answer(pending.substr(start, nl - start))) return status;
+        pending.erase(0, start);
     }
-    std::cout.flush();
+    if (std::ferror(file))
+        return failed(sub, "--batch: cannot read " + quoteValue(shownName) + ": " +
+                               systemError(errno ? errno : EIO));
+    if (!pending.empty()) answer(pending); // a last line without its newline
     return status;
 }
 
-// Options of the two commands that run the saver's animation.
-struct SaverGiven {
-    Given inputs;
-    bool trace = false, preview = false, annotate = false;
-    std::string size, cumulative, out, frames;
-    int every = 1;
-};
-
-void addSaverOptions(CLI::App *app, SaverGiven &g, bool render) {
-    addValueOptions(app, g.inputs, {"date", "zone", "height", "probability"},
-                    "Local time minus UT in minutes, -1440..1440 (default: the local zone)");
-    if (!render) {
-        app->add_flag("--json", g.inputs.json, "Print the summary as one JSON object");
-        app->add_flag("--trace", g.trace, "First print one JSON line per tick");
-        return;
-    }
-    app->add_option("--size", g.size,
-                    "Screen size WxH in pixels, 16..8192 each (default 1024x768)");
-    app->add_flag("--preview", g.preview, "Draw as in the preview window: no status line");
-    app->add_option("--cumulative", g.cumulative,
-                    "on: keep earlier zones as faded marks (default); off: only the current one");
-    app->add_option("--out", g.out, "Write the last frame of the lunation to FILE.png");
-    app->add_option("--frames", g.frames, "Write every K-th frame as DIR/frame-NNNNNN.png");
-    app->add_option("--every", g.every, "K for --frames, 1..100000 (default 1)");
-    app->add_flag("--annotate", g.annotate,
-                  "Write --out with a legend strip, the evening's date and the first visible "
-                  "place marked (the frames stay as the saver draws them)");
+int runBatch(const Subcommand &sub, Question question, const Inputs &defaults,
+             const std::string &path) {
+    if (path == "-") return answerLines(sub, question, defaults, stdin, "-");
+    std::error_code ec;
+    if (path.empty()) return badOption(sub, "--batch: '' names no file");
+    if (std::filesystem::is_directory(path, ec))
+        return badOption(sub, "--batch: " + quoteValue(path) + " is a folder, not a file");
+    errno = 0;
+    FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return badOption(sub, "--batch: cannot read " + quoteValue(path) + ": " +
+                                  systemError(errno ? errno : ENOENT));
+    const int status = answerLines(sub, question, defaults, file, path);
+    std::fclose(file);
+    return status;
 }
 
-std::string applySaverGiven(const SaverGiven &g, SaverRunOptions &o, bool render) {
-    std::string error = applyGiven(g.inputs, o.inputs);
-    if (!error.empty()) return error;
-    o.zoneGiven = g.inputs.values.count("zone") != 0;
-    if (!render) return "";
-    o.width = 1024, o.height = 768;
-    if (!g.size.empty()) {
-        int w = 0, h = 0, used = 0;
-        if (std::sscanf(g.size.c_str(), "%dx%d%n", &w, &h, &used) != 2 ||
-            used != static_cast<int>(g.size.size()) || w < 16 || h < 16 || w > 8192 || h > 8192)
-            return "--size: '" + g.size + "' is not WxH with each from 16 to 8192";
-        o.width = w, o.height = h;
-    }
-    if (g.cumulative == "off")
-        o.cumulative = 0;
-    else if (!g.cumulative.empty() && g.cumulative != "on")
-        return "--cumulative: '" + g.cumulative + "' is not on or off";
-    if (g.every < 1 || g.every > 100000) return "--every: not a count from 1 to 100000";
-    if (g.out.empty() && g.frames.empty()) return "--out FILE.png or --frames DIR is needed";
-    if (!g.frames.empty() && !std::filesystem::is_directory(g.frames))
-        return "--frames: '" + g.frames + "' is not a folder";
-    o.preview = g.preview;
-    return "";
-}
-
-int runLunationCommand(const SaverGiven &g) {
-    SaverRunOptions o;
-    std::string error = applySaverGiven(g, o, false);
-    if (!error.empty()) {
-        std::fprintf(stderr, "telvor lunation: %s\n", error.c_str());
-        return 2;
-    }
-    TickObserver trace;
-    if (g.trace)
-        trace = [](int tick, const PixelBuffer *) { std::puts(traceRecord(tick).json().c_str()); };
-    ResultRecord summary = runLunation(o, trace, error);
-    if (!error.empty()) {
-        std::fprintf(stderr, "telvor lunation: %s\n", error.c_str());
-        return 1;
-    }
-    std::fputs((g.inputs.json || g.trace ? summary.json() + "\n" : summary.text()).c_str(), stdout);
+int runQuestion(const Subcommand &sub, const Given &given, Question question) {
+    Inputs in;
+    std::string error = applyInputs(given, in);
+    if (!error.empty()) return badOption(sub, error);
+    if (given.has("batch")) return runBatch(sub, question, in, given.value("batch"));
+    resolveZone(in);
+    const ResultRecord r = question(in);
+    writeOutput(given.has("json") ? r.json() + "\n" : r.text());
     return 0;
 }
 
-int runRenderCommand(const SaverGiven &g) {
-    SaverRunOptions o;
-    std::string error = applySaverGiven(g, o, true);
-    if (!error.empty()) {
-        std::fprintf(stderr, "telvor render: %s\n", error.c_str());
-        return 2;
+// The options of the two commands that run the saver's animation, checked; exit code 2 on error.
+int applySaverOptions(const Subcommand &sub, const Given &given, SaverRunOptions &o) {
+    std::string error = applyInputs(given, o.inputs);
+    if (!error.empty()) return badOption(sub, error);
+    o.zoneGiven = o.inputs.zoneGiven;
+    if (!o.zoneGiven) o.inputs.zone = localZoneOffsetMinutes(); // as the saver reads it
+    if (given.has("hijri")) {
+        if (given.has("date"))
+            return badOption(sub, "--hijri and --date both choose the lunation; use one of them");
+        int year = 0, month = 0;
+        error = parseLunarMonth("hijri", given.value("hijri"), year, month);
+        if (error.empty()) error = findLunationOfMonth(year, month, o.inputs);
+        if (!error.empty()) return badOption(sub, error);
     }
-    const bool progress = isatty(2);
+    o.width = 1024, o.height = 768;
+    if (given.has("size")) error = parseSize("size", given.value("size"), o.width, o.height);
+    if (error.empty() && given.has("cumulative")) {
+        bool on = true;
+        error = parseOnOff("cumulative", given.value("cumulative"), on);
+        o.cumulative = on ? 1 : 0;
+    }
+    o.preview = given.has("preview");
+    return error.empty() ? 0 : badOption(sub, error);
+}
+
+int runLunationCommand(const Subcommand &sub, const Given &given) {
+    SaverRunOptions o;
+    if (int code = applySaverOptions(sub, given, o)) return code;
+    TickObserver trace;
+    if (given.has("trace"))
+        trace = [](int tick, const PixelBuffer *) { writeOutput(traceRecord(tick).json() + "\n"); };
+    std::string error;
+    ResultRecord summary = runLunation(o, trace, error);
+    if (!error.empty()) return failed(sub, error);
+    if (given.has("hijri")) summary.addString("hijri", given.value("hijri"));
+    writeOutput(given.has("json") || given.has("trace") ? summary.json() + "\n" : summary.text());
+    return 0;
+}
+
+int runRenderCommand(const Subcommand &sub, const Given &given) {
+    SaverRunOptions o;
+    if (int code = applySaverOptions(sub, given, o)) return code;
+    long every = 1;
+    if (given.has("every")) {
+        std::string error = parseInteger("every", given.value("every"), every);
+        if (!error.empty()) return badOption(sub, error);
+    }
+    const std::string out = given.has("out") ? given.value("out") : "";
+    const std::string frames = given.has("frames") ? given.value("frames") : "";
+    if (!given.has("out") && !given.has("frames"))
+        return badOption(sub, "--out FILE.png or --frames DIR is needed");
+    // Paths that cannot be written are refused before the lunation runs.
+    WholeFile last;
+    if (given.has("out")) {
+        std::string reason = last.open(out);
+        if (!reason.empty())
+            return badOption(sub, "--out: cannot write " + quoteValue(out) + ": " + reason);
+    }
+    if (given.has("frames")) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(frames, ec))
+            return badOption(sub, "--frames: " + quoteValue(frames) + " is not a folder");
+        WholeFile probe;
+        std::string reason = probe.open(frames + "/frame-probe.png");
+        if (!reason.empty())
+            return badOption(sub,
+                             "--frames: cannot write in " + quoteValue(frames) + ": " + reason);
+    }
+    const bool quiet = given.has("quiet");
+    if (given.has("hijri") && !quiet)
+        writeOutput("lunation " + given.value("hijri") + " from --date " +
+                    isoDate(o.inputs.year, o.inputs.month, o.inputs.day) + "\n");
+
+    const bool progress = !quiet && stderrIsTerminal();
     std::string writeError;
     auto observer = [&](int tick, const PixelBuffer *frame) {
         if (progress && tick % 20 == 0) {
@@ -223,129 +201,136 @@ int runRenderCommand(const SaverGiven &g) {
             std::fprintf(stderr, "\r[%-40.*s] tick %d", done,
                          "########################################", tick);
         }
-        if (!g.frames.empty() && frame && tick % g.every == 0 && writeError.empty()) {
+        if (!frames.empty() && frame && tick % every == 0 && writeError.empty()) {
             char name[32];
             std::snprintf(name, sizeof name, "/frame-%06d.png", tick);
-            writePng(g.frames + name, *frame, writeError);
+            writePng(frames + name, *frame, writeError);
         }
     };
+    std::string error;
     FirstVisiblePlace place;
     runLunation(o, observer, error, &place);
     if (progress) std::fputs("\n", stderr);
     if (error.empty()) error = writeError;
-    if (error.empty() && !g.out.empty()) {
-        PixelBuffer last{};
-        if (!platformWindowPixels(saverMode == FullScreen ? saverWindow : targetWindow, &last))
+    if (error.empty() && !out.empty()) {
+        PixelBuffer frame{};
+        std::string reason;
+        if (!platformWindowPixels(saverMode == FullScreen ? saverWindow : targetWindow, &frame))
             error = "no frame was painted";
-        else if (!g.annotate)
-            writePng(g.out, last, error);
-        else
-            writeAnnotatedPng(g.out, last, place, o.cumulative != 0, error);
+        else if (!(given.has("annotate")
+                       ? writeAnnotatedPngTo(last.file(), frame, place, o.cumulative != 0, reason)
+                       : writePngTo(last.file(), frame, reason)) ||
+                 !(reason = last.commit()).empty())
+            error = "cannot write " + quoteValue(out) + ": " + reason;
     }
-    if (!error.empty()) {
-        std::fprintf(stderr, "telvor render: %s\n", error.c_str());
-        return 1;
-    }
-    return 0;
-}
-
-// One question for the command line's inputs, or for every line of its batch.
-int runQuestion(const Subcommand &sub, const Given &given) {
-    Inputs in;
-    std::string error = applyGiven(given, in);
-    if (!error.empty()) {
-        std::fprintf(stderr, "telvor %s: %s\n", sub.name, error.c_str());
-        return 2;
-    }
-    if (!given.batch.empty()) return runBatch(sub, in, given.batch);
-    ResultRecord r = sub.run(in);
-    std::fputs((given.json ? r.json() + "\n" : r.text()).c_str(), stdout);
-    return 0;
+    return error.empty() ? 0 : failed(sub, error);
 }
 
 #ifdef TELVOR_HAS_ALMANAC
-const Subcommand kSighting{
-    "sighting",
-    "Sunset, moonset, best time and the crescent by Yallop's and Odeh's criteria for one place "
-    "and evening (precise Sun and Moon)",
-    runSighting};
-
-struct MapGiven {
-    Given inputs;
-    MapCommand command;
-};
-
-void addMapOptions(CLI::App *app, MapGiven &g) {
-    addValueOptions(app, g.inputs, {"date", "height"});
-    MapCommand &c = g.command;
-    app->add_option("--criterion", c.criterion,
-                    "yallop (default), odeh or telvor (the saver's test)");
-    app->add_option("--step", c.step, "Cell size in degrees, dividing 180 (default 0.25)");
-    app->add_option("--out", c.out, "Write the map's picture to FILE.png");
-    app->add_option("--csv", c.csv, "Write one line per cell: lat,lon,value,class,bestTime");
-    app->add_option("--geojson", c.geojson, "Write the class regions as GeoJSON polygons");
-    app->add_option("--threads", c.threads, "Worker threads, 0..1024 (default 0: one per core)");
-    app->add_option("--size", c.size, "Picture size WxH in pixels (default: a 1440x720 map)");
-}
-
-int runMap(MapGiven &g) {
-    std::string error = applyGiven(g.inputs, g.command.inputs);
-    if (!error.empty()) {
-        std::fprintf(stderr, "telvor map: %s\n", error.c_str());
-        return 2;
-    }
-    return runMapCommand(g.command);
+int runMap(const Subcommand &sub, const Given &given) {
+    MapCommand c;
+    std::string error = applyInputs(given, c.inputs);
+    if (given.has("criterion")) c.criterion = given.value("criterion");
+    if (error.empty() && given.has("step"))
+        error = parseNumber("step", given.value("step"), c.step);
+    long threads = 0;
+    if (error.empty() && given.has("threads"))
+        error = parseInteger("threads", given.value("threads"), threads);
+    if (!error.empty()) return badOption(sub, error);
+    c.threads = static_cast<int>(threads);
+    for (auto [name, field] : {std::pair{"out", &c.out}, std::pair{"csv", &c.csv},
+                               std::pair{"geojson", &c.geojson}, std::pair{"size", &c.size}})
+        if (given.has(name)) *field = given.value(name);
+    return runMapCommand(c);
 }
 #endif
+
+const std::vector<const char *> kQuestionOptions = {
+    "date", "minute", "time", "zone", "lat", "lon", "height", "probability", "json", "batch"};
+
+std::vector<Subcommand> subcommands() {
+    return {
+        {"sun", "The Sun's position for a date, clock minute and place, and the solar queries",
+         kQuestionOptions,
+         [](const Subcommand &s, const Given &g) { return runQuestion(s, g, runSun); }},
+        {"moon",
+         "The Moon's position, the crescent and its visibility code for a date, minute and place",
+         kQuestionOptions,
+         [](const Subcommand &s, const Given &g) { return runQuestion(s, g, runMoon); }},
+        {"month", "The day before the Moon reaches 8 degrees of elongation, and its Hijri month",
+         kQuestionOptions,
+         [](const Subcommand &s, const Given &g) { return runQuestion(s, g, runMonth); }},
+        {"lunation",
+         "Run the saver's animation headless for one lunation and summarise it",
+         {"date", "hijri", "zone", "height", "probability", "json", "trace"},
+         runLunationCommand},
+        {"render",
+         "Run the saver headless for one lunation and write its pictures as PNG",
+         {"date", "hijri", "zone", "height", "probability", "size", "preview", "cumulative", "out",
+          "frames", "every", "annotate", "quiet"},
+         runRenderCommand},
+#ifdef TELVOR_HAS_ALMANAC
+        {"map",
+         "The crescent's visibility over the world on one evening: picture, CSV, GeoJSON",
+         {"date", "height", "criterion", "step", "out", "csv", "geojson", "threads", "size"},
+         runMap},
+        {"sighting",
+         "Sunset, moonset, best time and the crescent by Yallop's and Odeh's criteria for one "
+         "place and evening (precise Sun and Moon)",
+         {"date", "zone", "lat", "lon", "height", "probability", "json", "batch"},
+         [](const Subcommand &s, const Given &g) { return runQuestion(s, g, runSighting); }},
+#endif
+    };
+}
 
 } // namespace
 
 int main(int argc, char **argv) {
+    const std::vector<Subcommand> subs = subcommands();
     CLI::App app{"telvor: where on Earth the young crescent Moon can be seen after sunset"};
     app.require_subcommand(1);
-    std::vector<Given> given(std::size(kSubcommands));
+    app.set_version_flag("-V,--version", std::string("telvor ") + TELVOR_VERSION);
+    std::vector<Given> given(subs.size());
     std::vector<CLI::App *> apps;
-    for (size_t i = 0; i < std::size(kSubcommands); ++i) {
-        CLI::App *sub = app.add_subcommand(kSubcommands[i].name, kSubcommands[i].help);
-        addInputOptions(sub, given[i]);
+    for (size_t i = 0; i < subs.size(); ++i) {
+        CLI::App *sub = app.add_subcommand(subs[i].name, subs[i].help);
+        addTableOptions(sub, subs[i], given[i]);
         apps.push_back(sub);
     }
-    SaverGiven lunation, render;
-    CLI::App *lunationApp = app.add_subcommand(
-        "lunation", "Run the saver's animation headless for one lunation and summarise it");
-    addSaverOptions(lunationApp, lunation, false);
-    CLI::App *renderApp = app.add_subcommand(
-        "render", "Run the saver headless for one lunation and write its pictures as PNG");
-    addSaverOptions(renderApp, render, true);
-#ifdef TELVOR_HAS_ALMANAC
-    MapGiven map;
-    CLI::App *mapApp = app.add_subcommand(
-        "map", "The crescent's visibility over the world on one evening: picture, CSV, GeoJSON");
-    addMapOptions(mapApp, map);
-    Given sightingGiven;
-    CLI::App *sightingApp = app.add_subcommand(kSighting.name, kSighting.help);
-    addInputOptions(sightingApp, sightingGiven,
-                    {"date", "zone", "lat", "lon", "height", "probability"});
-#endif
+    std::string shell;
+    CLI::App *completion =
+        app.add_subcommand("completion", "Print the shell completion script for bash, zsh or fish");
+    completion->add_option("shell", shell, "bash, zsh or fish")->required();
+
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    int code = 2;
     try {
         app.parse(argc, argv);
+        if (completion->parsed()) {
+            const std::string script = completionScript(shell, subs);
+            if (script.empty()) {
+                printError("telvor completion", quoteValue(shell) + " is not bash, zsh or fish");
+                return 2;
+            }
+            writeOutput(script);
+            code = 0;
+        }
+        for (size_t i = 0; i < apps.size(); ++i)
+            if (apps[i]->parsed()) code = subs[i].run(subs[i], given[i]);
     } catch (const CLI::CallForHelp &e) {
-        return app.exit(e);
+        code = app.exit(e);
     } catch (const CLI::CallForAllHelp &e) {
-        return app.exit(e);
+        code = app.exit(e);
+    } catch (const CLI::CallForVersion &e) {
+        code = app.exit(e);
     } catch (const CLI::ParseError &e) {
-        std::string what = e.what();
-        if (auto nl = what.find('\n'); nl != std::string::npos) what.resize(nl);
-        std::fprintf(stderr, "telvor: %s (see telvor --help)\n", what.c_str());
+        printError("telvor", parseErrorMessage(e, args, subs) + " (see telvor --help)");
         return 2;
     }
-    if (lunationApp->parsed()) return runLunationCommand(lunation);
-    if (renderApp->parsed()) return runRenderCommand(render);
-#ifdef TELVOR_HAS_ALMANAC
-    if (mapApp->parsed()) return runMap(map);
-    if (sightingApp->parsed()) return runQuestion(kSighting, sightingGiven);
-#endif
-    for (size_t i = 0; i < apps.size(); ++i)
-        if (apps[i]->parsed()) return runQuestion(kSubcommands[i], given[i]);
-    return 2;
+    const std::string error = finishOutput();
+    if (!error.empty()) {
+        printError("telvor", "cannot write the output: " + error);
+        return 1;
+    }
+    return code;
 }

@@ -1,0 +1,41 @@
+// Checked output of the telvor tool: standard output whose every write and flush is tested,
+// one-line error messages, and files written whole or not at all.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// Writes to standard output; false once any write has failed (later writes are skipped).
+bool writeOutput(const std::string &text);
+// Flushes standard output; "" when everything written has reached it, else the reason.
+std::string finishOutput();
+
+// Prints "context: message" on standard error as one line (control characters escaped).
+void printError(const std::string &context, const std::string &message);
+
+// Whether standard error is a terminal (for the progress bar).
+bool stderrIsTerminal();
+
+// The system's text for an errno value.
+std::string systemError(int error);
+
+// A file that appears under its name only when it is complete: written to a temporary file
+// beside it and renamed over it at the end. The destructor removes an uncommitted temporary.
+class WholeFile {
+  public:
+    WholeFile() = default;
+    WholeFile(const WholeFile &) = delete;
+    WholeFile &operator=(const WholeFile &) = delete;
+    ~WholeFile();
+    // Creates the temporary file; "" or the reason it cannot be written.
+    std::string open(const std::string &path);
+    FILE *file() const { return file_; }
+    // Closes and renames; "" or the reason. The temporary is removed on failure.
+    std::string commit();
+    // Closes and removes the temporary.
+    void discard();
+
+  private:
+    std::string path_, temporary_;
+    FILE *file_ = nullptr;
+};

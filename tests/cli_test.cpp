@@ -1,46 +1,15 @@
 // Tests of the telvor tool as users and other programs see it: outputs, JSON contract, errors,
 // batch.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "tests/cli_run.h"
+
 namespace {
-
-struct Outcome {
-    int code;
-    std::string out, err;
-};
-
-std::string slurp(const std::string &path) {
-    std::ifstream f(path);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-Outcome telvor(const std::string &args, const std::string &input = "") {
-    // Unique per process and call: ctest runs the cases of this file in parallel.
-    static int calls = 0;
-    const std::string dir = testing::TempDir() + "telvor_cli_" + std::to_string(getpid()) + "_" +
-                            std::to_string(++calls) + "_";
-    const std::string in = dir + "in", out = dir + "out", err = dir + "err";
-    std::ofstream(in) << input;
-    const std::string cmd =
-        std::string(TELVOR_BIN) + " " + args + " <" + in + " >" + out + " 2>" + err;
-    const int status = std::system(cmd.c_str());
-    Outcome result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
-    std::remove(in.c_str());
-    std::remove(out.c_str());
-    std::remove(err.c_str());
-    return result;
-}
 
 nlohmann::json object(const Outcome &r) {
     return nlohmann::json::parse(r.out);

@@ -13,8 +13,9 @@
 
 const OptionSpec kOptionTable[] = {
     {"date", "YYYY-MM-DD", OptionKind::Date, 0, 0, "a date YYYY-MM-DD",
-     "Local date; a lunation starts from the last 8-degree point before it", "today's local date",
-     true},
+     "Local date (month, lunation, render: the lunation whose 8-degree point came last before "
+     "it)",
+     "today's local date", true},
     {"minute", "MIN", OptionKind::Integer, -1440, 2879, "an integer minute", "Local clock minute",
      "0", true},
     {"time", "HH:MM", OptionKind::Clock, 0, 2879, "HH:MM, a minute HH*60+MM",

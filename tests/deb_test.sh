@@ -24,7 +24,8 @@ dpkg-deb -c "$DEB" | awk '{print $6}' >"$DIR/files"
 for f in ./usr/bin/telvor ./usr/bin/telvor-saver ./usr/libexec/xscreensaver/telvor \
     ./usr/libexec/xsecurelock/saver_telvor ./usr/share/xscreensaver/config/telvor.xml \
     ./usr/share/applications/telvor-settings.desktop ./usr/share/man/man1/telvor.1 \
-    ./usr/share/man/man1/telvor-saver.1; do
+    ./usr/share/man/man1/telvor-saver.1 ./usr/share/bash-completion/completions/telvor \
+    ./usr/share/zsh/vendor-completions/_telvor ./usr/share/fish/vendor_completions.d/telvor.fish; do
     grep -qx "$f" "$DIR/files" || fail "the package lacks $f"
 done
 

@@ -31,6 +31,18 @@ std::string scratch(const std::string &name) {
     return dir.string();
 }
 
+// The output without the "input" record that every JSON answer ends with: the recorded digests
+// are of the results, which must not change when the tool adds members to its answers.
+std::string withoutInput(const std::string &out) {
+    std::string kept;
+    size_t from = 0;
+    for (size_t at; (at = out.find(", \"input\": {", from)) != std::string::npos;) {
+        kept.append(out, from, at - from);
+        from = out.find('}', at) + 1; // the record is flat
+    }
+    return kept + out.substr(from);
+}
+
 // Runs the tool and returns its standard output; a non-zero exit fails the calling test.
 std::string telvor(const std::string &args) {
     const std::string command = std::string(TELVOR_BIN) + " " + args + " 2>/dev/null";
@@ -148,7 +160,7 @@ TEST(GoldenOutputs, LunationTraces) {
                                  std::to_string(c.zone) + " --probability " +
                                  std::to_string(c.probability) + " --height " +
                                  std::to_string(c.height);
-        const std::string out = telvor(args);
+        const std::string out = withoutInput(telvor(args));
         const std::vector<std::string> trace = lines(out);
         ASSERT_GT(trace.size(), 2u) << args;
         const std::string name = std::string("trace.") + c.date;
@@ -268,7 +280,7 @@ TEST(GoldenOutputs, MoonBatch) {
     const std::string dir = scratch("batch");
     const std::string input = batchInput();
     std::ofstream(dir + "/in.jsonl") << input;
-    const std::string out = telvor("moon --batch " + dir + "/in.jsonl");
+    const std::string out = withoutInput(telvor("moon --batch " + dir + "/in.jsonl"));
     const std::vector<std::string> result = lines(out);
     Entries e;
     e["batch.input.sha256"] = sha256(input);

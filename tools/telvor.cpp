@@ -278,7 +278,15 @@ std::vector<Subcommand> subcommands() {
          "Sunset, moonset, best time and the crescent by Yallop's and Odeh's criteria for one "
          "place and evening (precise Sun and Moon)",
          {"date", "zone", "lat", "lon", "height", "probability", "json", "batch"},
-         [](const Subcommand &s, const Given &g) { return runQuestion(s, g, runSighting); }},
+         [](const Subcommand &s, const Given &g) {
+             return runQuestion(s, g, [](const Inputs &in) {
+                 ResultRecord r = runSighting(in);
+                 nlohmann::ordered_json input = inputRecord(in);
+                 input.erase("minute"); // the evening's times are computed, not given
+                 r.addRaw("input", input.dump());
+                 return r;
+             });
+         }},
 #endif
     };
 }

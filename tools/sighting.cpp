@@ -6,7 +6,7 @@
 #include <string>
 
 #include "almanac/almanac.h"
-#include "engine/ephemeris.h"
+#include "tools/mapcmd.h"
 
 namespace {
 
@@ -36,20 +36,6 @@ void addLocalTime(ResultRecord &r, const char *key, double jdUt, int zone) {
         r.addNull(key);
     else
         r.addString(key, isoTime(jdUt, zone));
-}
-
-// The engine's visibility code at the place and the local clock minute that holds `jdUt`, or
-// -1000 when that minute lies outside the engine's clock range.
-int telvorCode(const Inputs &in, double jdUt) {
-    const double fromMidnight =
-        (jdUt - almanac::julianDateUt({in.year, in.month, in.day})) * 1440.0 + in.zone;
-    const double minute = std::floor(fromMidnight);
-    if (!(minute >= -1440 && minute <= 2879)) return -1000;
-    Inputs at = in;
-    at.minute = static_cast<int>(minute);
-    loadInputs(at);
-    computeMoonPosition();
-    return ephemerisState.visibilityCode;
 }
 
 } // namespace
@@ -111,10 +97,10 @@ ResultRecord runSighting(const Inputs &in) {
         r.addString("odehZone", std::string(1, c.odehZone));
     else
         r.addNull("odehZone");
-    const int code = ok ? telvorCode(in, s.bestTime) : -1000;
-    if (code == -1000)
-        r.addNull("telvorCode");
+    // The saver's own test at that place and minute, as the map's telvor criterion runs it.
+    if (ok)
+        r.addInt("telvorCode", engineVisibilityCode(in.lat, in.lon, s.bestTime, in.height));
     else
-        r.addInt("telvorCode", code);
+        r.addNull("telvorCode");
     return r;
 }

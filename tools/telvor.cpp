@@ -277,12 +277,13 @@ std::vector<Subcommand> subcommands() {
         {"sighting",
          "Sunset, moonset, best time and the crescent by Yallop's and Odeh's criteria for one "
          "place and evening (precise Sun and Moon)",
-         {"date", "zone", "lat", "lon", "height", "probability", "json", "batch"},
+         {"date", "zone", "lat", "lon", "height", "json", "batch"},
          [](const Subcommand &s, const Given &g) {
              return runQuestion(s, g, [](const Inputs &in) {
                  ResultRecord r = runSighting(in);
                  nlohmann::ordered_json input = inputRecord(in);
-                 input.erase("minute"); // the evening's times are computed, not given
+                 input.erase("minute");      // the evening's times are computed, not given
+                 input.erase("probability"); // the saver's test runs at its default, as on maps
                  r.addRaw("input", input.dump());
                  return r;
              });

@@ -16,10 +16,6 @@ double angleBetween(const Vec &a, const Vec &b) {
     return std::atan2(norm(c), a.x * b.x + a.y * b.y + a.z * b.z) / kDegree;
 }
 
-double wrap180(double degrees) {
-    return degrees - 360.0 * std::floor((degrees + 180.0) / 360.0);
-}
-
 // The cubic in the crescent width shared by both criteria: B. D. Yallop, "A Method for
 // Predicting the First Sighting of the New Crescent Moon", NAO Technical Note No. 69 (1997);
 // M. Sh. Odeh, "New Criterion for Lunar Crescent Visibility", Experimental Astronomy 18,
@@ -55,18 +51,12 @@ char odehZone(double v) {
 }
 
 Crescent crescentAt(const Geocentric &g, const Observer &o) {
-    const Meridian m = meridianOf(g, o);
-    const Vec sun = geocentric(g.sun, m), moon = geocentric(g.moon, m);
-    const Vec sunTopo = topocentric(sun, o), moonTopo = topocentric(moon, o);
+    const SkyVectors v = skyVectors(g, o);
+    const Vec &sun = v.sun, &moon = v.moon, &sunTopo = v.sunTopocentric,
+              &moonTopo = v.moonTopocentric;
     Crescent c;
-    Sky &sky = c.sky;
-    sky.sunTopocentric = horizontal(sunTopo, o);
-    sky.moonTopocentric = horizontal(moonTopo, o);
-    sky.sunGeocentric = horizontal(sun, o);
-    sky.moonGeocentric = horizontal(moon, o);
-    sky.moonDistanceTopocentric = norm(moonTopo);
-    sky.moonDistance = norm(moon);
-    sky.sunDistance = norm(sun);
+    c.sky = skyOf(v, o);
+    const Sky &sky = c.sky;
 
     // Yallop: geocentric, airless.
     c.arcl = angleBetween(sun, moon);

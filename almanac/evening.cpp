@@ -135,19 +135,20 @@ Observer observerOf(const Place &place) {
     return o;
 }
 
-Sky skyAt(const Geocentric &g, const Observer &o) {
-    const Meridian m = meridianOf(g, o);
-    const Vec sun = geocentric(g.sun, m), moon = geocentric(g.moon, m);
-    const Vec moonTopo = topocentric(moon, o);
+Sky detail::skyOf(const SkyVectors &v, const Observer &o) {
     Sky sky;
-    sky.sunTopocentric = horizontal(topocentric(sun, o), o);
-    sky.moonTopocentric = horizontal(moonTopo, o);
-    sky.sunGeocentric = horizontal(sun, o);
-    sky.moonGeocentric = horizontal(moon, o);
-    sky.moonDistanceTopocentric = norm(moonTopo);
-    sky.moonDistance = norm(moon);
-    sky.sunDistance = norm(sun);
+    sky.sunTopocentric = horizontal(v.sunTopocentric, o);
+    sky.moonTopocentric = horizontal(v.moonTopocentric, o);
+    sky.sunGeocentric = horizontal(v.sun, o);
+    sky.moonGeocentric = horizontal(v.moon, o);
+    sky.moonDistanceTopocentric = norm(v.moonTopocentric);
+    sky.moonDistance = norm(v.moon);
+    sky.sunDistance = norm(v.sun);
     return sky;
+}
+
+Sky skyAt(const Geocentric &g, const Observer &o) {
+    return skyOf(skyVectors(g, o), o);
 }
 
 double refraction(double airlessAltitude) {

@@ -15,6 +15,11 @@ struct Vec {
     double x, y, z;
 };
 
+// An angle in degrees brought into -180..180.
+inline double wrap180(double degrees) {
+    return degrees - 360.0 * std::floor((degrees + 180.0) / 360.0);
+}
+
 inline double norm(const Vec &v) {
     return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
 }
@@ -47,5 +52,17 @@ inline Horizontal horizontal(const Vec &v, const Observer &o) {
     if (az < 0) az += 360.0;
     return {std::asin(up / r) / kDegree, az};
 }
+
+// The Sun and the Moon in the meridian frame, from the Earth's centre and from the observer.
+struct SkyVectors {
+    Vec sun, moon, sunTopocentric, moonTopocentric;
+};
+inline SkyVectors skyVectors(const Geocentric &g, const Observer &o) {
+    const Meridian m = meridianOf(g, o);
+    const Vec sun = geocentric(g.sun, m), moon = geocentric(g.moon, m);
+    return {sun, moon, topocentric(sun, o), topocentric(moon, o)};
+}
+// Their altitudes, azimuths and distances.
+Sky skyOf(const SkyVectors &v, const Observer &o);
 
 } // namespace almanac::detail

@@ -4,7 +4,11 @@
 #include <erfa.h>
 #include <erfam.h>
 
+#include "almanac/internal.h"
+
 namespace almanac {
+
+using detail::wrap180;
 
 namespace {
 
@@ -16,10 +20,6 @@ constexpr double kElongationRate = 360.0 / kSynodicMonth; // degrees per day, me
 void rotate(const double m[3][3], const double x[3], std::array<double, 3> &v) {
     for (int i = 0; i < 3; ++i)
         v[i] = m[i][0] * x[0] + m[i][1] * x[1] + m[i][2] * x[2];
-}
-
-double wrap180(double degrees) {
-    return degrees - 360.0 * std::floor((degrees + 180.0) / 360.0);
 }
 
 // Elongation in longitude at a UT instant, degrees, -180..180.

@@ -189,8 +189,8 @@ struct Evening {
     EveningState state = EveningState::NoSunset;
     bool polarDay = false;   // with NoSunset: the Sun stays up (true) or down (false)
     double sunset = NAN;     // Julian date, UT
-    double moonset = NAN;    // Julian date, UT; with MoonSetsFirst, the moonset before sunset
-                             // when there is one within a day, else NaN
+    double moonset = NAN;    // Julian date, UT; with MoonSetsFirst, the last moonset in the
+                             // day before sunset (within the table's window), else NaN
     double lagMinutes = NAN; // moonset - sunset, minutes (negative with MoonSetsFirst)
 };
 

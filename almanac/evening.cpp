@@ -209,8 +209,9 @@ Evening evening(const EveningTable &table, const Observer &o) {
     if (moon.sinAltitude < moon.sinSetAltitude) {
         e.state = EveningState::MoonSetsFirst;
         double before = setting(table, o, Body::Moon, sunset, FirstStep::Backward, up);
-        if (!(before <= sunset && before > sunset - 1.0))
-            before = scanForSetting(table, o, Body::Moon, sunset - 1.0, sunset, true);
+        const double earliest = std::fmax(sunset - 1.0, table.startUt());
+        if (!(before <= sunset && before > earliest))
+            before = scanForSetting(table, o, Body::Moon, earliest, sunset, true);
         if (!std::isnan(before)) {
             e.moonset = before;
             e.lagMinutes = (before - sunset) * 1440.0;

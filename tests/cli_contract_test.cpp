@@ -204,6 +204,8 @@ TEST(CliConventions, VersionNamesAndMessages) {
         {"moon --lat", "--lat needs a value"},
         {"moon --latt 4", "unknown option '--latt' (did you mean '--lat'?)"},
         {"moon extra", "unexpected argument 'extra'"},
+        {"--latt 4", "unknown option '--latt'; a command comes first"},
+        {"moon --json=maybe", "--json takes no value"},
         {"", "a command is needed"},
         {"lunation --hijri 1445-13", "--hijri: '1445-13' is not a lunar month YYYY-MM"},
         {"lunation --hijri 1445-09 --date 2024-01-01", "--hijri and --date"},

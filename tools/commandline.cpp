@@ -99,6 +99,13 @@ std::string parseErrorMessage(const CLI::ParseError &error, const std::vector<st
     }
     const std::string what = error.what();
     const bool mismatch = dynamic_cast<const CLI::ArgumentMismatch *>(&error) != nullptr;
+    if (!sub && !args.empty() && args[0].size() > 1 && args[0][0] == '-')
+        return "unknown option " + quoteValue(args[0].substr(0, args[0].find('='))) +
+               "; a command comes first: " + commandList;
+    if (what.rfind("Could not convert: ", 0) == 0) {
+        const std::string option = what.substr(19, what.find(' ', 19) - 19);
+        if (option.rfind("--", 0) == 0) return option + " takes no value";
+    }
     if (dynamic_cast<const CLI::RequiredError *>(&error) && !sub)
         return "a command is needed: " + commandList;
     if (mismatch && what.find(" missing") != std::string::npos) {

@@ -2,9 +2,10 @@
 # Installs the Debian packages that building and testing TELVOR need; does nothing when they are there.
 set -e
 PACKAGES="build-essential cmake pkg-config git libgtest-dev libgmock-dev googletest libbenchmark-dev \
-libcli11-dev nlohmann-json3-dev libpng-dev liberfa-dev libx11-dev libxext-dev \
+libcli11-dev nlohmann-json3-dev libpng-dev liberfa-dev libx11-dev libxext-dev libxrandr-dev \
+libxinerama-dev \
 xvfb xdotool x11-utils imagemagick \
-libgtk-3-dev dpkg-dev fakeroot libxml2-utils desktop-file-utils groff-base faketime"
+libgtk-3-dev dpkg-dev fakeroot libxml2-utils desktop-file-utils groff-base faketime lintian"
 # The Windows cross builds and their tests: mingw-w64 (static runtime), Wine, wrestool.
 PACKAGES="$PACKAGES g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 icoutils"
 # The Windows installers (wixl, msiinfo) and a two-monitor X display for the Wine tests (Xephyr).

@@ -140,10 +140,10 @@ TEST_F(ConfigDialog, ControlsStandAtTheirDialogUnits) {
                 // Labels beside an edit field move onto its baseline instead.
                 bool besideEdit = false;
                 for (const DialogControl &e : kConfigDialogControls)
-                    besideEdit = besideEdit ||
-                                 (kConfigDialogControls[i].kind == DialogControlKind::Label &&
-                                  e.kind == DialogControlKind::Edit &&
-                                  std::abs(e.y - kConfigDialogControls[i].y) <= 4);
+                    besideEdit =
+                        besideEdit || (kConfigDialogControls[i].kind == DialogControlKind::Label &&
+                                       e.kind == DialogControlKind::Edit &&
+                                       std::abs(e.y - kConfigDialogControls[i].y) <= 4);
                 allY = allY && (besideEdit || y[i] == kConfigDialogControls[i].y * unit / 8);
             }
             fitsX = fitsX || allX;

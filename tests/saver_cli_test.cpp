@@ -47,8 +47,8 @@ class RunOptions : public ::testing::Test {
 } // namespace
 
 TEST_F(RunOptions, EachOptionOverridesItsSettingForEveryLoad) {
-    EXPECT_EQ(take({"-root", "-speed", "99", "-no-cumulative", "--dwell", "7", "-probability",
-                    "12", "-height", "9999", "-full-speed", "-date", "2024-03-10"}),
+    EXPECT_EQ(take({"-root", "-speed", "99", "-no-cumulative", "--dwell", "7", "-probability", "12",
+                    "-height", "9999", "-full-speed", "-date", "2024-03-10"}),
               "-root");
     for (int load = 0; load < 2; ++load) { // a reload (WM_COMMAND) keeps them
         loadSettings();
@@ -111,10 +111,10 @@ TEST(SaverUsage, NamesEveryFormAndOption) {
     std::fclose(out);
     const std::string usage(text, size);
     std::free(text);
-    for (const char *form : {"/s", "/c", "/p", "/a", "-root", "-window-id", "-window ", "-speed",
-                             "-dwell", "-probability", "-height", "-cumulative", "-no-cumulative",
-                             "-full-speed", "-no-full-speed", "-date", "--add-to-xscreensaver",
-                             "--help", "--version"})
+    for (const char *form :
+         {"/s", "/c", "/p", "/a", "-root", "-window-id", "-window ", "-speed", "-dwell",
+          "-probability", "-height", "-cumulative", "-no-cumulative", "-full-speed",
+          "-no-full-speed", "-date", "--add-to-xscreensaver", "--help", "--version"})
         EXPECT_NE(usage.find(form), std::string::npos) << form;
 }
 
@@ -130,7 +130,9 @@ TEST(XscreensaverConfig, WidgetsHaveTheTablesRangesAndDefaults) {
     EXPECT_NE(xml.find("<command arg=\"-root\"/>"), std::string::npos);
     const struct {
         const char *key, *option;
-    } numbers[] = {{"Speed", "speed"}, {"Dwell", "dwell"}, {"Probability", "probability"},
+    } numbers[] = {{"Speed", "speed"},
+                   {"Dwell", "dwell"},
+                   {"Probability", "probability"},
                    {"Height", "height"}};
     for (const auto &n : numbers) {
         const SettingDescriptor *s = findSetting(n.key);
@@ -184,7 +186,8 @@ TEST(XscreensaverList, AddsTelvorLastKeepingEveryOtherByteAndOnlyOnce) {
 TEST(XscreensaverList, AFreshAccountGetsTheListWithTelvorAlone) {
     std::string out;
     ASSERT_EQ(edit("", out), XscreensaverEdit::Added);
-    EXPECT_EQ(out, "programs:\t\t\t\t\t\t\t\t      \\\n" + std::string(kXscreensaverEntry) + "\n\n");
+    EXPECT_EQ(out,
+              "programs:\t\t\t\t\t\t\t\t      \\\n" + std::string(kXscreensaverEntry) + "\n\n");
     ASSERT_EQ(edit("mode:\tone\n", out), XscreensaverEdit::Added);
     EXPECT_EQ(out.find("mode:\tone\n\nprograms:"), 0u);
 }
@@ -196,7 +199,8 @@ TEST(XscreensaverList, OtherLayoutsOfTheListAreContinued) {
     ASSERT_EQ(edit("programs:\n", out), XscreensaverEdit::Added);
     EXPECT_EQ(out, "programs:\t\\\n\t\t\t\"TELVOR\" telvor -root\n");
     ASSERT_EQ(edit("*programs: maze -root \\n\\\n  qix -root \\n", out), XscreensaverEdit::Added);
-    EXPECT_EQ(out, "*programs: maze -root \\n\\\n  qix -root \\n\\\n\t\t\t\"TELVOR\" telvor -root\n");
+    EXPECT_EQ(out,
+              "*programs: maze -root \\n\\\n  qix -root \\n\\\n\t\t\t\"TELVOR\" telvor -root\n");
 }
 
 TEST(XscreensaverList, TelvorIsFoundInEveryFormOfAnEntry) {
@@ -214,10 +218,9 @@ TEST(XscreensaverList, TelvorIsFoundInEveryFormOfAnEntry) {
 TEST(XscreensaverList, ADamagedFileIsRefused) {
     const std::string cases[] = {
         std::string("programs: maze\n\0x\n", 17), // a NUL byte
-        "programs: maze -root \\n\\\n",         // the value runs past the end
-        "programs: maze\nprograms: qix\n",       // two lists
-        "mode: random\nthis is not a resource\n",
-        "<html>\n",
+        "programs: maze -root \\n\\\n",           // the value runs past the end
+        "programs: maze\nprograms: qix\n",        // two lists
+        "mode: random\nthis is not a resource\n", "<html>\n",
     };
     for (const std::string &c : cases) {
         std::string out, why;
@@ -230,9 +233,7 @@ TEST(XscreensaverList, TheFileIsReplacedThroughItsLinkAndOnlyWhenRegular) {
     char dir[] = "/tmp/telvor-xss-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     const std::string real = std::string(dir) + "/real", link = std::string(dir) + "/link";
-    {
-        std::ofstream(real) << kWritten;
-    }
+    { std::ofstream(real) << kWritten; }
     chmod(real.c_str(), 0640);
     ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
     EXPECT_EQ(addToXscreensaver(link.c_str()), 0);
@@ -254,9 +255,7 @@ TEST(XscreensaverList, TheFileIsReplacedThroughItsLinkAndOnlyWhenRegular) {
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     // A damaged file is left byte for byte.
     const std::string damaged = std::string(dir) + "/damaged";
-    {
-        std::ofstream(damaged) << "programs: maze \\n\\\n";
-    }
+    { std::ofstream(damaged) << "programs: maze \\n\\\n"; }
     EXPECT_EQ(addToXscreensaver(damaged.c_str()), 1);
     std::stringstream kept;
     kept << std::ifstream(damaged).rdbuf();

@@ -1,8 +1,8 @@
 #!/bin/sh
 # telvor-saver on a terminal and under Xvfb: --help and --version, bad options and failed starts
 # (one stderr line each), -window in an ordinary window, the run options seen on screen, and
-# --add-to-xscreensaver on a fresh and an existing ~/.xscreensaver.
-# Usage: saver_cli_test.sh SAVER help|window|options|xscreensaver
+# --add-to-xscreensaver on a fresh and an existing ~/.xscreensaver; two monitors.
+# Usage: saver_cli_test.sh SAVER help|window|options|xscreensaver|monitors
 set -u
 SAVER=$1
 CASE=$2
@@ -95,7 +95,11 @@ fi
 for tool in Xvfb xdotool xev import convert; do
     command -v $tool >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
 done
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$DIR/display" 2>/dev/null &
+SCREENS="-screen 0 1024x768x24"
+# Two monitors as Xvfb's Xinerama reports them: both at the root's corner, the second larger, so
+# that the root is the second's size and the primary's picture must not be stretched over it.
+[ "$CASE" = monitors ] && SCREENS="+xinerama -screen 0 640x480x24 -screen 1 800x600x24"
+Xvfb -displayfd 3 $SCREENS -nolisten tcp -noreset 3>"$DIR/display" 2>/dev/null &
 pids="$!"
 for i in $(seq 100); do [ -s "$DIR/display" ] && break; sleep 0.1; done
 [ -s "$DIR/display" ] || { echo "SKIP: Xvfb did not start"; exit 77; }
@@ -180,6 +184,33 @@ if [ "$CASE" = options ]; then
     grep -q 'Speed=1' "$DIR/config/telvor/telvor.ini" || fail "the settings file was changed"
     kill $HACK
     wait $HACK
+    echo "1 passed, 0 failed"
+    exit 0
+fi
+if [ "$CASE" = monitors ]; then
+    # /s and -root on the root window: the map on the primary monitor, the rest of the root black.
+    for form in /s -root; do
+        xdotool mousemove 320 240
+        "$SAVER" $form &
+        PID=$!
+        pids="$pids $PID"
+        sleep 3
+        kill -0 $PID 2>/dev/null || fail "$form did not keep running"
+        import -window root "$DIR/root.png"
+        [ "$(identify -format %wx%h "$DIR/root.png")" = 800x600 ] || fail "not the two monitors"
+        left=$(convert "$DIR/root.png" -crop 640x480+0+0 +repage -format %c histogram:info:- |
+            tr 'a-f' 'A-F')
+        echo "$left" | grep -q '#FF00FF' || fail "$form: no land on the primary monitor"
+        echo "$left" | grep -q '#800080' || fail "$form: no sea on the primary monitor"
+        for rest in 160x600+640+0 800x120+0+480; do
+            other=$(convert "$DIR/root.png" -crop $rest +repage -format %c histogram:info:- |
+                tr 'a-f' 'A-F')
+            [ "$(echo "$other" | grep -c .)" -eq 1 ] && echo "$other" | grep -q '#000000' ||
+                fail "$form: the other monitor ($rest) is not black: $other"
+        done
+        kill $PID
+        wait $PID
+    done
     echo "1 passed, 0 failed"
     exit 0
 fi

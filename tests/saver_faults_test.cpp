@@ -62,7 +62,8 @@ TEST_F(SettingsFaults, APathThatIsNotARegularFileIsAbsentAndNeverReplaced) {
     const Kind kinds[] = {
         {"FIFO", [](const char *p) { return mkfifo(p, 0600); }},
         {"folder", [](const char *p) { return mkdir(p, 0700); }},
-        {"link to a FIFO", [](const char *p) {
+        {"link to a FIFO",
+         [](const char *p) {
              const std::string target = std::string(p) + ".target";
              return mkfifo(target.c_str(), 0600) | symlink(target.c_str(), p);
          }},
@@ -141,8 +142,8 @@ TEST(SignalFlood, SigtermEndsTheLoopAheadOfThousandsOfQueuedMessages) {
     wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); };
     wc.lpszClassName = "Flood";
     ASSERT_NE(RegisterClassA(&wc), 0);
-    HWND w = CreateWindowExA(0, "Flood", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                             nullptr);
+    HWND w =
+        CreateWindowExA(0, "Flood", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(w, nullptr);
     for (int i = 0; i < 5000; ++i)
         PostMessageA(w, WM_COMMAND, 0, 0);

@@ -309,3 +309,47 @@ TEST_F(X11At16Bits, PixelsAreConvertedToTheWindowsVisual) {
     EXPECT_EQ(XGetPixel(image, 1, 0), 0x001Fu) << "blue in 5-6-5 bits";
     XDestroyImage(image);
 }
+
+TEST_F(X11, AnOrdinaryWindowIsAskedToCloseAndFollowsItsSize) {
+    HWND w = CreateWindowExA(0, "TELVOR", "TELVOR", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200, nullptr,
+                             nullptr, nullptr, nullptr);
+    ASSERT_NE(w, nullptr);
+    ShowWindow(w, SW_SHOW);
+    XWindowAttributes a;
+    ASSERT_TRUE(XGetWindowAttributes(other, xid(w), &a));
+    EXPECT_FALSE(a.override_redirect) << "a window manager may frame it";
+    Atom *protocols = nullptr;
+    int count = 0;
+    const Atom deleteWindow = XInternAtom(other, "WM_DELETE_WINDOW", False);
+    ASSERT_TRUE(XGetWMProtocols(other, xid(w), &protocols, &count));
+    bool asks = false;
+    for (int i = 0; i < count; ++i)
+        asks = asks || protocols[i] == deleteWindow;
+    XFree(protocols);
+    EXPECT_TRUE(asks) << "no WM_DELETE_WINDOW: closing would cut the connection";
+
+    // Resized from outside (a window manager): WM_SIZE and the new client size.
+    XResizeWindow(other, xid(w), 400, 300);
+    XSync(other, False);
+    MSG msg = nextMessage(w, WM_SIZE);
+    ASSERT_EQ(msg.message, static_cast<UINT>(WM_SIZE));
+    EXPECT_EQ(LOWORD(msg.lParam), 400);
+    EXPECT_EQ(HIWORD(msg.lParam), 300);
+    RECT r;
+    ASSERT_TRUE(GetClientRect(w, &r));
+    EXPECT_EQ(r.right, 400);
+    EXPECT_EQ(r.bottom, 300);
+
+    // The close box, as a window manager sends it: WM_CLOSE.
+    XEvent e = {};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = xid(w);
+    e.xclient.message_type = XInternAtom(other, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(deleteWindow);
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(other, xid(w), False, NoEventMask, &e);
+    XSync(other, False);
+    msg = nextMessage(w, WM_CLOSE);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_CLOSE));
+}

@@ -31,9 +31,13 @@ if [ "$CASE" = files ]; then
     if command -v desktop-file-validate >/dev/null; then
         desktop-file-validate "$DESKTOP" || fail "desktop entry not valid"
     fi
+    grep -qx 'Icon=telvor' "$DESKTOP" || fail "desktop entry without the crescent icon"
+    [ "$(identify -format %wx%h "$ROOT/share/icons/hicolor/32x32/apps/telvor.png" 2>/dev/null)" = 32x32 ] ||
+        fail "no 32x32 icon in the hicolor theme"
     for page in telvor telvor-saver; do
-        MAN="$ROOT/share/man/man1/$page.1"
-        [ -f "$MAN" ] || fail "no man page $page.1"
+        [ -f "$ROOT/share/man/man1/$page.1.gz" ] || fail "no man page $page.1.gz"
+        MAN="$DIR/$page.1"
+        gzip -dc "$ROOT/share/man/man1/$page.1.gz" >"$MAN"
         grep -q '@PROJECT_VERSION@' "$MAN" && fail "$page.1 not configured"
         if command -v groff >/dev/null; then
             warnings=$(groff -man -ww -z "$MAN" 2>&1)

@@ -8,6 +8,8 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 #include <poll.h>
 #include <strings.h>
@@ -49,11 +51,60 @@ struct Target {
     GC gc = nullptr;
     Visual *visual = nullptr;
     int depth = 0;
+    int originX = 0; // where the image goes: the primary monitor's corner on the root window
+    int originY = 0;
 };
+
+// A monitor's place on the root window, in pixels.
+struct Monitor {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The primary monitor and how many there are: Xinerama's first screen when Xinerama is active,
+// else RandR's primary monitor (or its first); the whole root when neither says anything.
+Monitor primaryMonitor(Display *dpy, Window root, int *count) {
+    Monitor m;
+    XWindowAttributes a;
+    if (XGetWindowAttributes(dpy, root, &a)) {
+        m.width = a.width;
+        m.height = a.height;
+    }
+    *count = 1;
+    int event = 0, error = 0;
+    if (XineramaQueryExtension(dpy, &event, &error) && XineramaIsActive(dpy)) {
+        int n = 0;
+        if (XineramaScreenInfo *screens = XineramaQueryScreens(dpy, &n)) {
+            if (n > 0) {
+                m = {screens[0].x_org, screens[0].y_org, screens[0].width, screens[0].height};
+                *count = n;
+            }
+            XFree(screens);
+            return m;
+        }
+    }
+    int major = 0, minor = 0;
+    if (XRRQueryExtension(dpy, &event, &error) && XRRQueryVersion(dpy, &major, &minor) &&
+        (major > 1 || (major == 1 && minor >= 5))) {
+        int n = 0;
+        if (XRRMonitorInfo *monitors = XRRGetMonitors(dpy, root, True, &n)) {
+            int chosen = 0;
+            for (int i = 0; i < n; ++i)
+                if (monitors[i].primary) chosen = i;
+            if (n > 0) {
+                const XRRMonitorInfo &p = monitors[chosen];
+                m = {p.x, p.y, p.width, p.height};
+                *count = n;
+            }
+            XRRFreeMonitors(monitors);
+        }
+    }
+    return m;
+}
 
 struct OwnWindow {
     Target target;
-    bool grabs = false; // a full-screen window takes keyboard and pointer when shown
+    Window backdrop = 0; // black over the other monitors while a full-screen window shows
+    bool grabs = false;  // a full-screen window takes keyboard and pointer when shown
     bool grabbed = false;
     bool keyboardGrabbed = false;
     bool focused = false; // deactivation is reported only after focus was ours
@@ -135,11 +186,13 @@ class X11Backend final : public WindowBackend {
         XColor black = {};
         invisibleCursor_ = XCreatePixmapCursor(dpy_, blank, blank, &black, &black, 0, 0);
         XFreePixmap(dpy_, blank);
+        primary_ = primaryMonitor(dpy_, root_, &monitorCount_);
     }
 
     ~X11Backend() override {
         for (auto &[id, w] : own_) {
             releaseGrab(w);
+            dropBackdrop(w);
             if (w.target.gc) XFreeGC(dpy_, w.target.gc);
             XDestroyWindow(dpy_, id);
         }
@@ -153,15 +206,11 @@ class X11Backend final : public WindowBackend {
 
     uintptr_t desktopHandle() override { return root_; }
 
+    // As on Windows, the desktop's client area is the primary monitor; screen coordinates
+    // start at its top left corner.
     void desktopSize(int *width, int *height) override {
-        XWindowAttributes a;
-        if (XGetWindowAttributes(dpy_, root_, &a)) {
-            *width = a.width;
-            *height = a.height;
-        } else {
-            *width = DisplayWidth(dpy_, DefaultScreen(dpy_));
-            *height = DisplayHeight(dpy_, DefaultScreen(dpy_));
-        }
+        *width = primary_.width > 0 ? primary_.width : DisplayWidth(dpy_, DefaultScreen(dpy_));
+        *height = primary_.height > 0 ? primary_.height : DisplayHeight(dpy_, DefaultScreen(dpy_));
     }
 
     uintptr_t createWindow(const char *className, const char *title, uint32_t style,
@@ -173,9 +222,10 @@ class X11Backend final : public WindowBackend {
         // window manager: the full-screen saver covers the whole root, all monitors.
         a.override_redirect = (style & WS_POPUP) ? True : False;
         a.cursor = cursorHidden_ ? invisibleCursor_ : None;
-        Window id = XCreateWindow(dpy_, root_, x, y, width > 0 ? width : 1, height > 0 ? height : 1,
-                                  0, CopyFromParent, InputOutput, CopyFromParent,
-                                  CWBackPixel | CWEventMask | CWOverrideRedirect | CWCursor, &a);
+        Window id =
+            XCreateWindow(dpy_, root_, x + primary_.x, y + primary_.y, width > 0 ? width : 1,
+                          height > 0 ? height : 1, 0, CopyFromParent, InputOutput, CopyFromParent,
+                          CWBackPixel | CWEventMask | CWOverrideRedirect | CWCursor, &a);
         if (!id) return 0;
         XClassHint hint;
         hint.res_name = const_cast<char *>("telvor");
@@ -199,6 +249,7 @@ class X11Backend final : public WindowBackend {
         auto it = own_.find(hwnd);
         if (it == own_.end()) return;
         releaseGrab(it->second);
+        dropBackdrop(it->second);
         if (it->second.target.gc) XFreeGC(dpy_, it->second.target.gc);
         XDestroyWindow(dpy_, hwnd);
         own_.erase(it);
@@ -210,9 +261,24 @@ class X11Backend final : public WindowBackend {
         if (it == own_.end()) return;
         if (!show) {
             releaseGrab(it->second);
+            dropBackdrop(it->second);
             XUnmapWindow(dpy_, hwnd);
             XFlush(dpy_);
             return;
+        }
+        if (it->second.grabs && monitorCount_ > 1 && !it->second.backdrop) {
+            // The other monitors go black under the full-screen window.
+            XSetWindowAttributes a = {};
+            a.background_pixel = BlackPixel(dpy_, DefaultScreen(dpy_));
+            a.override_redirect = True;
+            a.cursor = cursorHidden_ ? invisibleCursor_ : None;
+            XWindowAttributes r;
+            if (XGetWindowAttributes(dpy_, root_, &r)) {
+                it->second.backdrop = XCreateWindow(
+                    dpy_, root_, 0, 0, r.width, r.height, 0, CopyFromParent, InputOutput,
+                    CopyFromParent, CWBackPixel | CWOverrideRedirect | CWCursor, &a);
+                if (it->second.backdrop) XMapRaised(dpy_, it->second.backdrop);
+            }
         }
         XMapRaised(dpy_, hwnd);
         XFlush(dpy_);
@@ -233,6 +299,16 @@ class X11Backend final : public WindowBackend {
             Foreign f;
             f.target.visual = a.visual ? a.visual : DefaultVisual(dpy_, DefaultScreen(dpy_));
             f.target.depth = a.depth;
+            if (hwnd == root_ && monitorCount_ > 1) {
+                // Drawing on the root itself: the primary monitor gets the picture, the others
+                // are made black once.
+                f.target.originX = primary_.x;
+                f.target.originY = primary_.y;
+                GC gc = XCreateGC(dpy_, root_, 0, nullptr);
+                XSetForeground(dpy_, gc, BlackPixel(dpy_, DefaultScreen(dpy_)));
+                XFillRectangle(dpy_, root_, gc, 0, 0, a.width, a.height);
+                XFreeGC(dpy_, gc);
+            }
             foreign_[hwnd] = f;
             XSelectInput(dpy_, hwnd, StructureNotifyMask | ExposureMask);
             XFlush(dpy_);
@@ -278,7 +354,8 @@ class X11Backend final : public WindowBackend {
                 }
             }
         }
-        XPutImage(dpy_, hwnd, t->gc, image, 0, 0, 0, 0, pixels.width, pixels.height);
+        XPutImage(dpy_, hwnd, t->gc, image, 0, 0, t->originX, t->originY, pixels.width,
+                  pixels.height);
         if (direct) image->data = nullptr; // the pixels belong to the bitmap
         XDestroyImage(image);
         XFlush(dpy_);
@@ -297,6 +374,8 @@ class X11Backend final : public WindowBackend {
         unsigned mask;
         *x = *y = 0;
         XQueryPointer(dpy_, root_, &rootReturn, &child, x, y, &winX, &winY, &mask);
+        *x -= primary_.x;
+        *y -= primary_.y;
     }
 
     void setCursorHidden(bool hidden) override {
@@ -387,6 +466,12 @@ class X11Backend final : public WindowBackend {
         w.grabbed = keyboard || pointer;
         w.keyboardGrabbed = keyboard;
         XFlush(dpy_);
+    }
+
+    void dropBackdrop(OwnWindow &w) {
+        if (!w.backdrop) return;
+        XDestroyWindow(dpy_, w.backdrop);
+        w.backdrop = 0;
     }
 
     void releaseGrab(OwnWindow &w) {
@@ -501,6 +586,8 @@ class X11Backend final : public WindowBackend {
     Atom protocolsAtom_;
     Atom deleteAtom_;
     Cursor invisibleCursor_;
+    Monitor primary_;
+    int monitorCount_ = 1;
     bool cursorHidden_ = false;
     std::map<uintptr_t, OwnWindow> own_;
     std::map<uintptr_t, Foreign> foreign_;

@@ -123,6 +123,8 @@ bool takeRunOptions(int argc, char **argv, std::vector<const char *> &rest, std:
             return false;
         } else if (s.kind == SettingKind::Date) {
             const char *text = argv[++i];
+            // An empty date (the settings panel's field left blank) keeps the file's choice.
+            if (!*text) continue;
             if (!readDate(text, value) || !setSettingOverride(s, value)) {
                 error = shown + " takes " + dateRangeText(s) + ", not \"" + text + "\"";
                 return false;
@@ -212,7 +214,7 @@ void writeXscreensaverConfig(FILE *out) {
                              label, o.name);
         } else if (s.kind == SettingKind::Date) {
             std::fprintf(out,
-                         "  <string id=\"%s\" _label=\"%s (YYYY-MM-DD, empty for today)\" "
+                         "  <string id=\"%s\" _label=\"%s (YYYY-MM-DD; empty: as the settings file says)\" "
                          "arg=\"-%s %%\"/>\n",
                          o.name, label, o.name);
         } else {

@@ -10,7 +10,7 @@ if(TARGET telvor_saver_cli)
   gtest_discover_tests(saver_faults_test PROPERTIES TIMEOUT 30)
 endif()
 if(TARGET telvor-saver)
-  foreach(case help window options xscreensaver monitors)
+  foreach(case help window options xscreensaver faults monitors)
     add_test(NAME Desktop.SaverCli_${case}
              COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/saver_cli_test.sh $<TARGET_FILE:telvor-saver> ${case})
     set_tests_properties(Desktop.SaverCli_${case} PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)

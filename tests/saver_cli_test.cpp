@@ -69,6 +69,12 @@ TEST_F(RunOptions, EachOptionOverridesItsSettingForEveryLoad) {
     EXPECT_EQ(saverSettings.cumulative, 1);
 }
 
+TEST_F(RunOptions, AnEmptyDateKeepsTheFilesChoice) {
+    EXPECT_EQ(take({"-root", "-date", ""}), "-root");
+    loadSettings();
+    EXPECT_EQ(saverSettings.today, 1);
+}
+
 TEST_F(RunOptions, TheLastOfTwoSwitchesWinsAndOtherWordsStayInOrder) {
     EXPECT_EQ(take({"/p", "-cumulative", "1234", "-no-cumulative", "-cumulative", "-x"}),
               "/p 1234 -x");

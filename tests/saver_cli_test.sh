@@ -1,8 +1,9 @@
 #!/bin/sh
 # telvor-saver on a terminal and under Xvfb: --help and --version, bad options and failed starts
 # (one stderr line each), -window in an ordinary window, the run options seen on screen, and
-# --add-to-xscreensaver on a fresh and an existing ~/.xscreensaver; two monitors.
-# Usage: saver_cli_test.sh SAVER help|window|options|xscreensaver|monitors
+# --add-to-xscreensaver on a fresh and an existing ~/.xscreensaver; a FIFO for settings; two
+# monitors.
+# Usage: saver_cli_test.sh SAVER help|window|options|xscreensaver|faults|monitors
 set -u
 SAVER=$1
 CASE=$2
@@ -187,6 +188,42 @@ if [ "$CASE" = options ]; then
     echo "1 passed, 0 failed"
     exit 0
 fi
+if [ "$CASE" = faults ]; then
+    # A settings file that is a FIFO counts as none: the saver and the dialog start at once, and
+    # SIGTERM ends each within a second.
+    mkdir -p "$DIR/config/telvor"
+    mkfifo "$DIR/config/telvor/telvor.ini"
+    xev -geometry 320x240+0+0 >"$DIR/xev" 2>/dev/null &
+    pids="$pids $!"
+    host=""
+    for i in $(seq 100); do
+        host=$(sed -n 's/^Outer window is \(0x[0-9a-fA-F]*\).*/\1/p' "$DIR/xev")
+        [ -n "$host" ] && break
+        sleep 0.1
+    done
+    [ -n "$host" ] || fail "no host window"
+    for form in "-window-id $host" "-c"; do
+        "$SAVER" $form &
+        PID=$!
+        pids="$pids $PID"
+        if [ "$form" = -c ]; then
+            timeout 10 xdotool search --sync --name "TELVOR Screen Saver Configuration" >/dev/null ||
+                fail "-c: no dialog with a FIFO for settings"
+        else
+            sleep 2
+            import -window "$host" "$DIR/shot.png"
+            map_colours "$DIR/shot.png" 320x180 | grep -q '#800080' || fail "$form: no map"
+        fi
+        kill -TERM $PID
+        for i in $(seq 10); do kill -0 $PID 2>/dev/null || break; sleep 0.1; done
+        kill -0 $PID 2>/dev/null && fail "$form: still running a second after SIGTERM"
+        wait $PID
+    done
+    [ -p "$DIR/config/telvor/telvor.ini" ] || fail "the FIFO was replaced"
+    echo "1 passed, 0 failed"
+    exit 0
+fi
+
 if [ "$CASE" = monitors ]; then
     # /s and -root on the root window: the map on the primary monitor, the rest of the root black.
     for form in /s -root; do

@@ -213,10 +213,11 @@ void writeXscreensaverConfig(FILE *out) {
                 std::fprintf(out, "  <boolean id=\"%s\" _label=\"%s\" arg-set=\"-%s\"/>\n", o.name,
                              label, o.name);
         } else if (s.kind == SettingKind::Date) {
-            std::fprintf(out,
-                         "  <string id=\"%s\" _label=\"%s (YYYY-MM-DD; empty: as the settings file says)\" "
-                         "arg=\"-%s %%\"/>\n",
-                         o.name, label, o.name);
+            std::fprintf(
+                out,
+                "  <string id=\"%s\" _label=\"%s (YYYY-MM-DD; empty: as the settings file says)\" "
+                "arg=\"-%s %%\"/>\n",
+                o.name, label, o.name);
         } else {
             std::fprintf(out, "  <number id=\"%s\" type=\"%s\" arg=\"-%s %%\" _label=\"%s\"",
                          o.name, o.widget, o.name, label);

@@ -208,7 +208,15 @@ class X11Backend final : public WindowBackend {
 
     // As on Windows, the desktop's client area is the primary monitor; screen coordinates
     // start at its top left corner.
+    // With one monitor that is the root; the query is also the round trip after which the
+    // server has done every request sent before.
     void desktopSize(int *width, int *height) override {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(dpy_, root_, &a) && monitorCount_ <= 1) {
+            *width = a.width;
+            *height = a.height;
+            return;
+        }
         *width = primary_.width > 0 ? primary_.width : DisplayWidth(dpy_, DefaultScreen(dpy_));
         *height = primary_.height > 0 ? primary_.height : DisplayHeight(dpy_, DefaultScreen(dpy_));
     }

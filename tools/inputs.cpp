@@ -61,6 +61,12 @@ const OptionSpec kOptionTable[] = {
      "Write the class regions as GeoJSON polygons", nullptr, false},
     {"threads", "N", OptionKind::Integer, 0, 1024, "a count", "Worker threads (0: one per core)",
      "0", false},
+    {"year", "H", OptionKind::Integer, 1320, 1520, "a Hijri year", "The Hijri year of the table",
+     nullptr, false},
+    {"rule", "NAME", OptionKind::Text, 0, 0, "yallop, odeh, telvor, umm-al-qura or conjunction",
+     "What makes a month begin: a criterion's sighting anywhere, the Umm al-Qura rule at Mecca or "
+     "the conjunction before sunset",
+     "yallop", false},
     {"frames", "DIR", OptionKind::Folder, 0, 0, "a writable folder",
      "Write every K-th frame as DIR/frame-NNNNNN.png", nullptr, false},
     {"every", "K", OptionKind::Integer, 1, 100000, "a count", "K for --frames", "1", false},

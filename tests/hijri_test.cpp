@@ -57,10 +57,10 @@ TEST(UmmAlQura, Year1445MatchesIcu) {
 }
 
 // The rule reproduces the published calendar of the years it has governed (1423-1450 AH, to
-// 2029) in all but a couple of months. Beyond them ICU's table is one day later wherever the
-// Moon sets less than about 20 minutes after the Sun at Mecca on the 29th evening: that part
-// of the table was made with a stricter condition than the bare rule. Each difference is
-// printed with the evening that decided it.
+// 2029) in all but a couple of months. Beyond them ICU's table is one day later in nearly
+// every month where the Moon sets less than 20 minutes after the Sun at Mecca on the deciding
+// evening (210 of 222): that part of the table was made with a stricter condition than the
+// bare rule. Each difference is printed with the evening that decided it.
 TEST(UmmAlQura, AgreementWithIcuFrom1423To1500) {
     MonthTableRequest r;
     r.hijriYear = 1423;

@@ -61,11 +61,11 @@ TEST(EveningMap, OdehAndTelvorCellsUseTheSameEvaluation) {
     EXPECT_EQ(odeh.value, static_cast<float>(s.crescent.V));
     EXPECT_EQ(className(Criterion::Odeh, odeh.cls), std::string(1, s.crescent.odehZone));
     double asked = 0;
-    const MapCell telvor =
-        evaluateCell(table, mecca, Criterion::Telvor, [&](double, double, double jd) {
-            asked = jd;
-            return 100;
-        });
+    const MapCell telvor = evaluateCell(table, mecca, Criterion::Telvor,
+                                        [&](almanac::CivilDate, double, double, double jd) {
+                                            asked = jd;
+                                            return 100;
+                                        });
     EXPECT_EQ(asked, s.bestTime); // the saver's test is asked at Tb
     EXPECT_STREQ(className(Criterion::Telvor, telvor.cls), "visible");
 }

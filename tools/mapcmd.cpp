@@ -130,7 +130,7 @@ int runMapCommand(const MapCommand &c) {
     if (c.out.empty() && c.csv.empty() && c.geojson.empty())
         return fail(2, "--out FILE.png, --csv FILE or --geojson FILE is needed");
     const int height = c.inputs.height;
-    request.telvor = [height](double lat, double lon, double jd) {
+    request.telvor = [height](almanac::CivilDate, double lat, double lon, double jd) {
         return engineVisibilityCode(lat, lon, jd, height);
     };
 
@@ -214,7 +214,7 @@ int runCalendarCommand(const CalendarCommand &c) {
     r.hasPlace = c.placeGiven;
     r.place = {c.inputs.lat, c.inputs.lon, static_cast<double>(c.inputs.height)};
     const int height = c.inputs.height;
-    r.telvor = [height](double lat, double lon, double jd) {
+    r.telvor = [height](almanac::CivilDate, double lat, double lon, double jd) {
         return engineVisibilityCode(lat, lon, jd, height);
     };
     const std::vector<MonthRow> rows = hijriMonthTable(r);

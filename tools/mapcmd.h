@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "almanac/almanac.h"
 #include "tools/inputs.h"
 
 struct MapCommand {

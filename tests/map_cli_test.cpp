@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -134,6 +135,41 @@ TEST(MapCommand, LegendMatchesTheClassesOfTheCsv) {
         if (name != "none") {
             EXPECT_EQ(featured.count(name), n > 0 ? 1u : 0u) << name;
         }
+}
+
+// A cell of the CSV (its centre's "lat,lon," prefix) against telvor sighting at that centre.
+TEST(MapCommand, CellsMatchTelvorSighting) {
+    const std::string csv = dir() + "t.csv", out = dir() + "sighting.json";
+    for (const char *criterion : {"telvor", "yallop"}) {
+        ASSERT_EQ(run(std::string("map --date 2024-03-10 --step 1 --criterion ") + criterion +
+                      " --csv " + csv),
+                  0);
+        for (const char *place : {"21.5,39.5", "30.5,-100.5", "-20.5,-60.5"}) {
+            std::string lat(place, std::strchr(place, ',')), lon(std::strchr(place, ',') + 1);
+            ASSERT_EQ(run("sighting --date 2024-03-10 --lat " + lat + " --lon " + lon +
+                          " --json >" + out),
+                      0);
+            std::ifstream sf(out);
+            const nlohmann::json s = nlohmann::json::parse(sf);
+            std::ifstream f(csv);
+            std::string line, cell;
+            while (std::getline(f, line))
+                if (line.rfind(std::string(place) + ",", 0) == 0) cell = line;
+            ASSERT_FALSE(cell.empty()) << place;
+            char expected[160];
+            if (std::string(criterion) == "telvor")
+                std::snprintf(expected, sizeof expected, "%s,%d,%s,%s", place,
+                              s["telvorCode"].get<int>(),
+                              s["telvorCode"] == 100 ? "visible" : "not",
+                              s["bestTime"].get<std::string>().c_str());
+            else
+                std::snprintf(expected, sizeof expected, "%s,%.4f,%s,%s", place,
+                              static_cast<float>(s["q"].get<double>()),
+                              s["yallopClass"].get<std::string>().c_str(),
+                              s["bestTime"].get<std::string>().c_str());
+            EXPECT_EQ(cell, expected) << criterion;
+        }
+    }
 }
 
 TEST(MapCommand, BadOptionsGiveOneLineAndExitTwo) {

@@ -122,8 +122,8 @@ int runMapCommand(const MapCommand &c) {
     request.height = c.inputs.height;
     if (!criterionFromName(c.criterion, request.criterion))
         return fail(2, "--criterion: '" + c.criterion + "' is not yallop, odeh or telvor");
-    if (!validStep(c.step) || c.step < 0.05)
-        return fail(2, "--step: not a cell size from 0.05 to 180 degrees that divides 180");
+    if (!validStep(c.step) || c.step < 0.1)
+        return fail(2, "--step: not a cell size from 0.1 to 180 degrees that divides 180");
     request.step = c.step;
     if (c.threads < 0 || c.threads > 1024) return fail(2, "--threads: not a count from 0 to 1024");
     request.threads = c.threads;

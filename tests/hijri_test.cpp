@@ -5,7 +5,13 @@
 #include <cstdio>
 #include <memory>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <unicode/calendar.h>
 #include <unicode/locid.h>
 #include <unicode/timezone.h>
@@ -122,5 +128,42 @@ TEST(MonthTable, MonthsOf29Or30DaysAfterTheConjunction) {
         }
     }
 }
+
+#ifdef TELVOR_BIN
+// telvor calendar as a process: the JSON of 1445 AH by the Umm al-Qura rule against ICU, and
+// bad input.
+TEST(CalendarCommand, UmmAlQura1445JsonMatchesIcu) {
+    const std::string out = testing::TempDir() + "calendar_" + std::to_string(getpid());
+    const std::string command = std::string(TELVOR_BIN) +
+                                " calendar --year 1445 --rule umm-al-qura --lat 21.4225 "
+                                "--lon 39.8262 --json >" +
+                                out;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream f(out);
+    const nlohmann::json j = nlohmann::json::parse(f);
+    EXPECT_EQ(j["hijriYear"], 1445);
+    EXPECT_EQ(j["rule"], "umm-al-qura");
+    ASSERT_EQ(j["months"].size(), 12u);
+    for (const auto &m : j["months"]) {
+        const int month = m["hijriMonth"].get<int>();
+        EXPECT_EQ(m["firstDay"], text(icuMonthStart(1445, month))) << month;
+        EXPECT_EQ(m["conjunction"].get<std::string>().size(), 17u); // YYYY-MM-DDTHH:MMZ
+        EXPECT_EQ(m["firstVisibleAnywhere"]["lat"], 21.4225);
+        EXPECT_EQ(m["firstVisibleHere"], m["firstVisibleAnywhere"]["date"]);
+    }
+    // Ramadan 1445: conjunction on 10 March 2024 at 09:00 UT, first day 11 March.
+    EXPECT_EQ(j["months"][8]["conjunction"], "2024-03-10T09:00Z");
+    for (const char *bad : {"calendar --year 1000", "calendar --year 1445 --rule sighting",
+                            "calendar --year 1445 --lat 91", "calendar --year 1445 --step 0.7"}) {
+        const int status =
+            std::system((std::string(TELVOR_BIN) + " " + bad + " >/dev/null 2>" + out).c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 2) << bad;
+        std::ifstream e(out);
+        std::string line, more;
+        EXPECT_TRUE(std::getline(e, line) && !std::getline(e, more)) << bad;
+    }
+    std::remove(out.c_str());
+}
+#endif
 
 } // namespace

@@ -207,6 +207,10 @@ TEST(RenderCommand, AnnotatedCopyHasTheLegendStrip) {
     EXPECT_LT(changed, 600); // the marker and its time label
     EXPECT_GT(countIn(b, 0, 240, 320, b.height, 0xff00ff), 50) << "magenta swatch";
     EXPECT_GT(countIn(b, 0, 240, 320, b.height, 0x0000ff), 50) << "blue swatch";
+    // Only the --out picture is annotated.
+    std::string err;
+    EXPECT_EQ(run("render --annotate --frames " + testing::TempDir(), &err), 2);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
 } // namespace

@@ -53,7 +53,7 @@ const OptionSpec kOptionTable[] = {
      nullptr, false},
     {"criterion", "NAME", OptionKind::Text, 0, 0, "yallop, odeh or telvor",
      "The crescent criterion: yallop, odeh or telvor (the saver's test)", "yallop", false},
-    {"step", "DEG", OptionKind::Real, 0.05, 180, "a cell size in degrees that divides 180",
+    {"step", "DEG", OptionKind::Real, 0.1, 180, "a cell size in degrees that divides 180",
      "Cell size of the map", "0.25", false},
     {"csv", "FILE", OptionKind::File, 0, 0, "a writable file",
      "Write one line per cell: lat,lon,value,class,bestTime", nullptr, false},

@@ -171,6 +171,8 @@ int runRenderCommand(const Subcommand &sub, const Given &given) {
     const std::string frames = given.has("frames") ? given.value("frames") : "";
     if (!given.has("out") && !given.has("frames"))
         return badOption(sub, "--out FILE.png or --frames DIR is needed");
+    if (given.has("annotate") && !given.has("out"))
+        return badOption(sub, "--annotate needs --out FILE.png, the picture it annotates");
     // Paths that cannot be written are refused before the lunation runs.
     WholeFile last;
     if (given.has("out")) {

@@ -126,7 +126,8 @@ MapCell evaluateCell(const almanac::EveningTable &table, const almanac::Observer
         cell.cls = static_cast<int8_t>(s.crescent.odehZone - 'A');
         break;
     case Criterion::Telvor: {
-        const int code = telvor(observer.place.latitude, observer.place.longitude, s.bestTime);
+        const int code =
+            telvor(table.date(), observer.place.latitude, observer.place.longitude, s.bestTime);
         cell.value = static_cast<float>(code);
         cell.cls = code == 100 ? 0 : 1;
         break;

@@ -18,10 +18,10 @@ const char *criterionName(Criterion c);
 bool criterionFromName(const std::string &name, Criterion &c);
 
 // The saver's own visibility test at a place and instant: the engine's visibility code (100
-// visible). lat and lon in degrees, jdUt a Julian date (UT). The map calls it from its worker
-// threads, so it must be safe to call concurrently (the engine has one global record: the
-// caller serialises it).
-using TelvorTest = std::function<int(double lat, double lon, double jdUt)>;
+// visible) for the evening of `date`, lat and lon in degrees, jdUt a Julian date (UT). The map
+// calls it from its worker threads, so it must be safe to call concurrently (the engine has
+// one global record: the caller serialises it).
+using TelvorTest = std::function<int(almanac::CivilDate date, double lat, double lon, double jdUt)>;
 
 // One cell's result.
 struct MapCell {

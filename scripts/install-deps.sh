@@ -2,7 +2,7 @@
 # Installs the Debian packages that building and testing TELVOR need; does nothing when they are there.
 set -e
 PACKAGES="build-essential cmake pkg-config git libgtest-dev libgmock-dev googletest libbenchmark-dev \
-libcli11-dev nlohmann-json3-dev libpng-dev liberfa-dev libx11-dev libxext-dev libxrandr-dev \
+libcli11-dev nlohmann-json3-dev libpng-dev liberfa-dev libicu-dev libx11-dev libxext-dev libxrandr-dev \
 libxinerama-dev \
 xvfb xdotool x11-utils imagemagick \
 libgtk-3-dev dpkg-dev fakeroot libxml2-utils desktop-file-utils groff-base faketime lintian"

@@ -171,6 +171,8 @@ int runRenderCommand(const Subcommand &sub, const Given &given) {
     const std::string frames = given.has("frames") ? given.value("frames") : "";
     if (!given.has("out") && !given.has("frames"))
         return badOption(sub, "--out FILE.png or --frames DIR is needed");
+    if (given.has("annotate") && !given.has("out"))
+        return badOption(sub, "--annotate needs --out FILE.png, the picture it annotates");
     // Paths that cannot be written are refused before the lunation runs.
     WholeFile last;
     if (given.has("out")) {
@@ -243,6 +245,26 @@ int runMap(const Subcommand &sub, const Given &given) {
         if (given.has(name)) *field = given.value(name);
     return runMapCommand(c);
 }
+
+int runCalendar(const Subcommand &sub, const Given &given) {
+    CalendarCommand c;
+    std::string error = applyInputs(given, c.inputs);
+    long year = 0, threads = 0;
+    if (error.empty())
+        error = given.has("year") ? parseInteger("year", given.value("year"), year)
+                                  : "--year H is needed";
+    if (error.empty() && given.has("step"))
+        error = parseNumber("step", given.value("step"), c.step);
+    if (error.empty() && given.has("threads"))
+        error = parseInteger("threads", given.value("threads"), threads);
+    if (!error.empty()) return badOption(sub, error);
+    if (given.has("rule")) c.rule = given.value("rule");
+    c.year = static_cast<int>(year);
+    c.threads = static_cast<int>(threads);
+    c.json = given.has("json");
+    c.placeGiven = given.has("lat") || given.has("lon");
+    return runCalendarCommand(c);
+}
 #endif
 
 const std::vector<const char *> kQuestionOptions = {
@@ -274,6 +296,10 @@ std::vector<Subcommand> subcommands() {
          "The crescent's visibility over the world on one evening: picture, CSV, GeoJSON",
          {"date", "height", "criterion", "step", "out", "csv", "geojson", "threads", "size"},
          runMap},
+        {"calendar",
+         "The Hijri year's months: conjunction, first sighting and first day by a rule",
+         {"year", "rule", "lat", "lon", "height", "json", "step", "threads"},
+         runCalendar},
         {"sighting",
          "Sunset, moonset, best time and the crescent by Yallop's and Odeh's criteria for one "
          "place and evening (precise Sun and Moon)",

@@ -1,0 +1,109 @@
+// Evening-map benchmarks: CPU microseconds per cell for whole maps, and where a cell's time goes.
+#include <benchmark/benchmark.h>
+
+#include <time.h>
+
+#include <cmath>
+
+#include "maps/eveningmap.h"
+#include "maps/rows.h"
+
+namespace {
+
+constexpr almanac::CivilDate kEvening{2024, 3, 10};
+
+double processCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+// One Yallop map; range(0) is the step in hundredths of a degree, range(1) the threads (0 all).
+// "cell" is the time per cell: CPU time of the calling thread with one thread, wall time
+// with all of them (the workers' CPU time is not the calling thread's). "cpuCell" is the CPU
+// time of all threads per cell: the same for any thread count when the work scales linearly.
+void BM_eveningMap(benchmark::State &state) {
+    MapRequest r;
+    r.date = kEvening;
+    r.step = state.range(0) / 100.0;
+    r.threads = static_cast<int>(state.range(1));
+    size_t cells = 0;
+    const double cpu0 = processCpuSeconds();
+    for (auto _ : state) {
+        const EveningMap map = computeEveningMap(r);
+        cells = map.cells.size();
+        benchmark::DoNotOptimize(map.cells.data());
+    }
+    state.counters["cpuCell"] =
+        (processCpuSeconds() - cpu0) * 1e6 / (double(cells) * double(state.iterations()));
+    state.counters["cells"] = static_cast<double>(cells);
+    state.counters["threads"] = effectiveThreads(r.threads);
+    state.counters["cell"] = benchmark::Counter(static_cast<double>(cells),
+                                                benchmark::Counter::kIsIterationInvariantRate |
+                                                    benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_eveningMap)->Args({25, 1})->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_eveningMap)
+    ->Args({25, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
+BENCHMARK(BM_eveningMap)->Args({100, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_eveningMap)->Args({100, 0})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The parts of one cell, over a row of places at 30 N on the same evening.
+almanac::Place placeAt(int i) {
+    return {30.0, -179.875 + 0.25 * (i % 1440), 0};
+}
+
+void BM_cellObserver(benchmark::State &state) {
+    int i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(almanac::observerOf(placeAt(i++)));
+}
+BENCHMARK(BM_cellObserver);
+
+void BM_cellEvening(benchmark::State &state) {
+    const almanac::EveningTable table(kEvening);
+    std::vector<almanac::Observer> row;
+    for (int i = 0; i < 1440; ++i)
+        row.push_back(almanac::observerOf(placeAt(i)));
+    int i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(almanac::evening(table, row[i++ % 1440]));
+}
+BENCHMARK(BM_cellEvening);
+
+void BM_cellCrescent(benchmark::State &state) {
+    const almanac::EveningTable table(kEvening);
+    const almanac::Geocentric g = table.at(almanac::julianDateUt(kEvening, 18.0));
+    std::vector<almanac::Observer> row;
+    for (int i = 0; i < 1440; ++i)
+        row.push_back(almanac::observerOf(placeAt(i)));
+    int i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(almanac::crescentAt(g, row[i++ % 1440]));
+}
+BENCHMARK(BM_cellCrescent);
+
+void BM_tableAt(benchmark::State &state) {
+    const almanac::EveningTable table(kEvening);
+    double t = almanac::julianDateUt(kEvening, 6.0);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(table.at(t));
+        t += 0.0001;
+        if (t > table.endUt()) t = table.startUt();
+    }
+}
+BENCHMARK(BM_tableAt);
+
+void BM_evaluateCell(benchmark::State &state) {
+    const almanac::EveningTable table(kEvening);
+    int i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            evaluateCell(table, almanac::observerOf(placeAt(i++)), Criterion::Yallop));
+}
+BENCHMARK(BM_evaluateCell);
+
+} // namespace

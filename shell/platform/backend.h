@@ -14,9 +14,10 @@ struct PixelBuffer {
 // --- provided by gdi.cpp ---
 // A new 32-bit bitmap of the given size, cleared to black; 0 when the size is not positive.
 HBITMAP gdiCreateBitmap(int width, int height);
-// The pixels of a bitmap, or false when the handle is not a live bitmap.
+// The pixels of a bitmap, for reading only, or false when the handle is not a live bitmap.
 bool gdiBitmapPixels(HBITMAP bitmap, PixelBuffer *out);
-// The pixels of the bitmap selected into a DC, or false when there is none.
+// The pixels of the bitmap selected into a DC, which the caller may also write; false when there
+// is none.
 bool gdiDCPixels(HDC dc, PixelBuffer *out);
 // A DC with `bitmap` selected, used as a window's paint context; DeleteDC releases the DC only.
 HDC gdiCreateDCForBitmap(HBITMAP bitmap);

@@ -869,6 +869,19 @@ bool gdiDCPixels(HDC dc, PixelBuffer *out) {
     return true;
 }
 
+uint64_t gdiChangeSerial() {
+    return changeSerial;
+}
+
+bool gdiBitmapChangesSince(HBITMAP bitmap, uint64_t serial, std::vector<PixelRect> *out) {
+    const Bitmap *b = find<Bitmap>(bitmap);
+    std::vector<Span> changed;
+    if (!b || !out || !changesSince(*b, serial, changed)) return false;
+    for (const Span &c : changed)
+        out->push_back(PixelRect{c.x0, c.y0, c.x1, c.y1});
+    return true;
+}
+
 HDC gdiCreateDCForBitmap(HBITMAP bitmap) {
     Bitmap *b = find<Bitmap>(bitmap);
     if (!b || b->selectedIn || isStock(key(bitmap))) return nullptr;

@@ -3,4 +3,4 @@ target_sources(telvor_platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/window.cpp
                                        ${CMAKE_CURRENT_LIST_DIR}/headless.cpp
                                        ${CMAKE_CURRENT_LIST_DIR}/x11.cpp)
 find_package(X11 REQUIRED)
-target_link_libraries(telvor_platform PUBLIC X11::X11)
+target_link_libraries(telvor_platform PUBLIC X11::X11 X11::Xext)

@@ -212,6 +212,21 @@ Span bounding(const Span &a, const Span &b) {
                 std::max(a.y1, b.y1)};
 }
 
+// Copies a row of n words to (x, y) and grows `changed` by the words that differ, so that
+// the log holds only what a copy really changed.
+void copyRowNoting(uint32_t *dst, const uint32_t *src, int n, int x, int y, Span &changed) {
+    int first = 0;
+    while (first < n && dst[first] == src[first])
+        ++first;
+    if (first == n) return;
+    int last = n - 1;
+    while (dst[last] == src[last])
+        --last;
+    std::memcpy(dst + first, src + first, size_t(last - first + 1) * sizeof(uint32_t));
+    const Span row{x + first, y, x + last + 1, y + 1};
+    changed = changed.empty() ? row : bounding(changed, row);
+}
+
 // Records that the pixels of `area` (clipped to the bitmap) may have changed.
 void noteChange(Bitmap &b, Span area) {
     area.x0 = std::max(area.x0, 0), area.y0 = std::max(area.y0, 0);
@@ -438,8 +453,10 @@ Span stretchPartToRedo(const AxisMap &cols, const AxisMap &rows, const std::vect
 }
 
 // The stretch for destination indices part.x0..x1 of `cols` and part.y0..y1 of `rows`.
-void stretchPart(Bitmap &db, const Bitmap &sb, Rop r, const AxisMap &cols, const AxisMap &rows,
+// Returns the area of `db` it changed.
+Span stretchPart(Bitmap &db, const Bitmap &sb, Rop r, const AxisMap &cols, const AxisMap &rows,
                  const Span &part) {
+    Span changed;
     const int sx0 = cols.lo[size_t(part.x0)], sx1 = cols.hi[size_t(part.x1 - 1)]; // source columns
     const size_t n = size_t(part.x1 - part.x0);
     std::vector<uint32_t> andedRow(size_t(sx1 - sx0 + 1));
@@ -481,8 +498,16 @@ void stretchPart(Bitmap &db, const Bitmap &sb, Rop r, const AxisMap &cols, const
                 sampled[i] = v;
             }
         }
-        ropRow(r, drow, sampled.data(), int(n));
+        if (r == Rop::Copy)
+            copyRowNoting(drow, sampled.data(), int(n), int(cols.dstStart + part.x0),
+                          int(rows.dstStart + int64_t(j)), changed);
+        else
+            ropRow(r, drow, sampled.data(), int(n));
     }
+    if (r != Rop::Copy)
+        changed = Span{int(cols.dstStart + part.x0), int(rows.dstStart + part.y0),
+                       int(cols.dstStart + part.x1), int(rows.dstStart + part.y1)};
+    return changed;
 }
 
 // --- Lines and text -----------------------------------------------------------------------
@@ -668,7 +693,10 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc,
             freshen(*sb, Span{int(xs + left), int(ys + top), int(xs + right), int(ys + bottom)});
         }
         freshen(*db, Span{int(x0 + left), int(y0 + top), int(x0 + right), int(y0 + bottom)});
-        noteChange(*db, Span{int(x0 + left), int(y0 + top), int(x0 + right), int(y0 + bottom)});
+        const bool noting = r == Rop::Copy && !sameBitmap; // a copy notes only what differs
+        if (!noting)
+            noteChange(*db, Span{int(x0 + left), int(y0 + top), int(x0 + right), int(y0 + bottom)});
+        Span copied;
         int n = int(right - left);
         // Within one bitmap, rows are taken in the order that reads each before it is written.
         bool upward = sameBitmap && y0 > ys;
@@ -682,8 +710,12 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc,
                 std::memcpy(tmp.data(), s, size_t(n) * sizeof(uint32_t));
                 s = tmp.data();
             }
-            ropRow(r, d, s, n);
+            if (noting)
+                copyRowNoting(d, s, n, int(x0 + left), int(y0 + row), copied);
+            else
+                ropRow(r, d, s, n);
         }
+        if (noting) noteChange(*db, copied);
         return TRUE;
     }
 
@@ -723,9 +755,7 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc,
             }
         }
     }
-    stretchPart(*db, *sb, r, cols, rows, part);
-    noteChange(*db, Span{int(cols.dstStart + part.x0), int(rows.dstStart + part.y0),
-                         int(cols.dstStart + part.x1), int(rows.dstStart + part.y1)});
+    noteChange(*db, stretchPart(*db, *sb, r, cols, rows, part));
     if (repeatable) {
         memo.valid = true;
         memo.source = sdc->bitmap;

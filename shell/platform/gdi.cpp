@@ -215,6 +215,7 @@ Span bounding(const Span &a, const Span &b) {
 // Copies a row of n words to (x, y) and grows `changed` by the words that differ, so that
 // the log holds only what a copy really changed.
 void copyRowNoting(uint32_t *dst, const uint32_t *src, int n, int x, int y, Span &changed) {
+    if (std::memcmp(dst, src, size_t(n) * sizeof(uint32_t)) == 0) return; // the common case
     int first = 0;
     while (first < n && dst[first] == src[first])
         ++first;

@@ -19,6 +19,7 @@ const void *earthBitmapData;
 HPEN dateLinePen, cumulativeZonePen, singleZonePen;
 int32_t zoneOffsetOverridden;
 int16_t zoneOffsetOverride;
+int32_t framePresentation = 1;
 
 namespace {
 EphemerisState &S = ephemerisState;

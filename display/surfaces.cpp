@@ -116,12 +116,13 @@ void presentFrame() {
            lunationCumulative ? SRCAND : SRCPAINT);
     if (saverMode == FullScreen) {
         formatStatusText();
-        TextOutA(textBand, 100, 20, statusText, static_cast<int>(std::strlen(statusText)));
+        if (framePresentation)
+            TextOutA(textBand, 100, 20, statusText, static_cast<int>(std::strlen(statusText)));
         bandHeight = kBand;
     } else {
         bandHeight = 0;
     }
-    if (IsWindow(targetWindow)) {
+    if (framePresentation && IsWindow(targetWindow)) {
         if (saverMode == FullScreen)
             BitBlt(paintSurface, drawingOrigin.x, drawingOrigin.y, clientRect.right, kBand,
                    textBand, 0, 0, SRCCOPY);

@@ -687,4 +687,67 @@ TEST(DeferredFills, OverlayTurnoverStaysExactOverManyTicks) {
     }
 }
 
+// The same SRCCOPY stretch repeated while the source and the destination change between the
+// repeats: each result equals a stretch done afresh into a new surface.
+TEST(RepeatedStretch, RedoesExactlyWhatChanged) {
+    constexpr int SW = 61, SH = 37, DW = 45, DH = 50;
+    for (unsigned seed = 1; seed <= 60; ++seed) {
+        std::mt19937 rng(seed);
+        auto pick = [&rng](int lo, int hi) {
+            return std::uniform_int_distribution<int>(lo, hi)(rng);
+        };
+        const COLORREF colours[] = {kLand, kSea, kWhite, kBlack, 0x0000ff, 0x00ff00};
+        HPEN pen = CreatePen(PS_SOLID, 0, 0x00ff00);
+        {
+            Surface src(SW, SH), other(SW, SH), dst(DW, DH);
+            for (int i = 0; i < 200; ++i)
+                SetPixelV(src.dc, pick(0, SW - 1), pick(0, SH - 1), colours[pick(0, 5)]);
+            SelectObject(src.dc, pen);
+            for (int step = 0; step < 60; ++step) {
+                const int x = pick(-5, SW), y = pick(-5, SH), w = pick(0, 20), h = pick(0, 20);
+                switch (pick(0, 7)) {
+                case 0:
+                    SetPixelV(src.dc, x, y, colours[pick(0, 5)]);
+                    break;
+                case 1:
+                    MoveToEx(src.dc, x, y, nullptr);
+                    LineTo(src.dc, pick(-5, SW), pick(-5, SH));
+                    break;
+                case 2:
+                    BitBlt(src.dc, x, y, w, h, other.dc, pick(0, 9), pick(0, 9),
+                           pick(0, 1) ? SRCPAINT : SRCAND);
+                    break;
+                case 3:
+                    BitBlt(src.dc, 0, 0, SW, SH, nullptr, 0, 0, pick(0, 1) ? WHITENESS : DSTINVERT);
+                    break;
+                case 4: {
+                    PixelBuffer px; // written directly, as a backend may
+                    ASSERT_TRUE(gdiDCPixels(src.dc, &px));
+                    px.pixels[size_t(pick(0, SH - 1)) * SW + size_t(pick(0, SW - 1))] ^= 0x10;
+                    break;
+                }
+                case 5:
+                    BitBlt(dst.dc, pick(-5, DW), pick(-5, DH), w, h, nullptr, 0, 0, BLACKNESS);
+                    break;
+                case 6: // another stretch into the destination, which the next one must undo
+                    StretchBlt(dst.dc, 0, 0, DW, DH, other.dc, 0, 0, 7, 5, SRCCOPY);
+                    break;
+                default:
+                    SetPixelV(other.dc, pick(0, SW - 1), pick(0, SH - 1), colours[pick(0, 5)]);
+                    break;
+                }
+                Surface expect(DW, DH);
+                BitBlt(expect.dc, 0, 0, DW, DH, dst.dc, 0, 0, SRCCOPY);
+                StretchBlt(expect.dc, 0, 4, DW, DH - 6, src.dc, 2, 1, SW - 3, SH - 1, SRCCOPY);
+                StretchBlt(dst.dc, 0, 4, DW, DH - 6, src.dc, 2, 1, SW - 3, SH - 1, SRCCOPY);
+                for (int py = 0; py < DH; ++py)
+                    for (int px = 0; px < DW; ++px)
+                        ASSERT_EQ(GetPixel(dst.dc, px, py), GetPixel(expect.dc, px, py))
+                            << "seed " << seed << " step " << step << " pixel " << px << "," << py;
+            }
+        }
+        EXPECT_TRUE(DeleteObject(pen));
+    }
+}
+
 } // namespace

@@ -14,8 +14,9 @@ struct XvfbServer {
     pid_t pid = -1;
     std::string display; // ":N", empty when Xvfb could not be started
 
-    // `screen` as Xvfb's -screen takes it, e.g. "1024x768x24". Waits at most 20 s.
-    void start(const char *screen) {
+    // `screen` as Xvfb's -screen takes it, e.g. "1024x768x24"; `disabled` an extension to
+    // leave out, or null. Waits at most 20 s.
+    void start(const char *screen, const char *disabled = nullptr) {
         int fds[2];
         if (pipe(fds) != 0) return;
         pid = fork();
@@ -25,8 +26,13 @@ struct XvfbServer {
             const int quiet = open("/dev/null", O_WRONLY);
             if (quiet >= 0) dup2(quiet, 2);
             // -noreset: no reset, with its moment of refused connections, when clients leave.
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten",
-                   "tcp", "-noreset", static_cast<char *>(nullptr));
+            if (disabled)
+                execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen,
+                       "-nolisten", "tcp", "-noreset", "-extension", disabled,
+                       static_cast<char *>(nullptr));
+            else
+                execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen,
+                       "-nolisten", "tcp", "-noreset", static_cast<char *>(nullptr));
             _exit(127);
         }
         close(fds[1]);

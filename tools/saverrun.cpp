@@ -38,14 +38,14 @@ std::string utf8(const char *latin1) {
     return out;
 }
 
-const PixelBuffer *lastFrame;
-PixelBuffer frameCopy;
-std::vector<uint32_t> frameStore;
+// The window painted last: its backing image is the frame, read in place when an observer asks
+// (copying it every tick would cost more than drawing it).
+HWND paintedWindow;
+bool painted;
 
-void keepFrame(HWND, const PixelBuffer &pixels) {
-    frameStore.assign(pixels.pixels, pixels.pixels + size_t(pixels.width) * pixels.height);
-    frameCopy = {pixels.width, pixels.height, frameStore.data()};
-    lastFrame = &frameCopy;
+void notePaint(HWND window, const PixelBuffer &) {
+    paintedWindow = window;
+    painted = true;
 }
 
 } // namespace
@@ -77,8 +77,10 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
                          FirstVisiblePlace *place) {
     platformSetInstallSignalHandlers(false);
     platformInitHeadless(o.width, o.height);
-    platformSetPaintHook(keepFrame);
-    lastFrame = nullptr;
+    platformSetPaintHook(notePaint);
+    painted = false;
+    // Without pictures to deliver, the frames are composed but not shown.
+    framePresentation = o.pictures ? 1 : 0;
     loadInputs(o.inputs); // a zeroed engine record with the date, probability and height
     saverSettings = SaverSettings{0,
                                   static_cast<int16_t>(o.inputs.probability),
@@ -128,7 +130,10 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
                 place->minute = ephemerisState.simMinute;
             }
         }
-        if (observer) observer(tick, lastFrame);
+        if (!observer) return;
+        PixelBuffer frame{};
+        const bool shown = painted && platformWindowPixels(paintedWindow, &frame);
+        observer(tick, shown ? &frame : nullptr);
     };
     SendMessageA(saverWindow, WM_TIMER, 1, 0); // the setup tick, as the entry sends it
     afterTick();
@@ -163,6 +168,7 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
     input["probability"] = o.inputs.probability;
     summary.addRaw("input", input.dump());
     platformSetPaintHook(nullptr);
+    framePresentation = 1;
     return summary;
 }
 

@@ -17,6 +17,7 @@ struct SaverRunOptions {
     int width = 320, height = 240;
     bool preview = false; // no status line; the picture fills the window
     int cumulative = 1;
+    bool pictures = true; // false: no frame is needed, so none is shown (the ticks run the same)
 };
 
 // What the caller sees after each tick: its number (1 = the setup tick) and the frame painted.

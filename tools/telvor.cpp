@@ -148,6 +148,7 @@ int applySaverOptions(const Subcommand &sub, const Given &given, SaverRunOptions
 int runLunationCommand(const Subcommand &sub, const Given &given) {
     SaverRunOptions o;
     if (int code = applySaverOptions(sub, given, o)) return code;
+    o.pictures = false; // the summary and the trace say nothing of the pixels
     TickObserver trace;
     if (given.has("trace"))
         trace = [](int tick, const PixelBuffer *) { writeOutput(traceRecord(tick).json() + "\n"); };

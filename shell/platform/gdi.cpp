@@ -30,6 +30,30 @@ struct Span {
     }
 };
 
+struct Change {
+    uint64_t serial;
+    Span area;
+};
+
+// One axis of a stretch, clipped to both surfaces: destination pixel dstStart + i takes the
+// source pixels lo[i] .. hi[i] (inclusive). Empty when nothing of the rectangle remains.
+struct AxisMap {
+    int64_t dstStart = 0;
+    std::vector<int> lo;
+    std::vector<int> hi;
+    int widest = 0; // the most source pixels any destination pixel combines
+};
+
+// A SRCCOPY stretch as it was last done into a bitmap: repeating it need only recompute the
+// destination pixels whose source blocks, or which themselves, have changed since.
+struct StretchMemo {
+    bool valid = false;
+    uintptr_t source = 0;
+    int x = 0, y = 0, width = 0, height = 0, xSrc = 0, ySrc = 0, srcWidth = 0, srcHeight = 0;
+    uint64_t serial = 0; // the change count just after it
+    AxisMap cols, rows;
+};
+
 struct Bitmap {
     int width = 0;
     int height = 0;
@@ -41,9 +65,18 @@ struct Bitmap {
     bool deferred = false;
     uint32_t background = 0;
     Span fresh;
+    // The rectangles whose pixels changed, with the change count at which each changed last;
+    // every change after `knownSince` is in the log. Only what the pixels mean counts: making
+    // deferred pixels current changes nothing.
+    std::vector<Change> log;
+    uint64_t knownSince = 0;
+    StretchMemo stretch; // the last stretch into this bitmap
 };
 
 bool deferFills = true;
+uint64_t changeSerial = 0; // counts every change of any bitmap's pixels
+constexpr size_t kLogLength = 32;
+constexpr int64_t kSmallChange = 64 * 64; // small neighbouring changes are merged in the log
 
 struct Pen {
     uint32_t pixel = 0; // the colour as a pixel word
@@ -142,6 +175,7 @@ uintptr_t newBitmap(int width, int height) {
     Bitmap b;
     b.width = width;
     b.height = height;
+    b.knownSince = changeSerial;
     try {
         b.pixels.assign(size_t(width) * size_t(height), 0);
     } catch (const std::bad_alloc &) {
@@ -165,6 +199,70 @@ Bitmap *surfaceOf(HDC dc, DeviceContext **dcOut = nullptr) {
     if (!d) return nullptr;
     if (dcOut) *dcOut = d;
     return find<Bitmap>(d->bitmap);
+}
+
+// --- The change log -----------------------------------------------------------------------
+
+int64_t areaOf(const Span &a) {
+    return a.empty() ? 0 : int64_t(a.x1 - a.x0) * (a.y1 - a.y0);
+}
+
+Span bounding(const Span &a, const Span &b) {
+    return Span{std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1),
+                std::max(a.y1, b.y1)};
+}
+
+// Copies a row of n words to (x, y) and grows `changed` by the words that differ, so that
+// the log holds only what a copy really changed.
+void copyRowNoting(uint32_t *dst, const uint32_t *src, int n, int x, int y, Span &changed) {
+    if (std::memcmp(dst, src, size_t(n) * sizeof(uint32_t)) == 0) return; // the common case
+    int first = 0;
+    while (first < n && dst[first] == src[first])
+        ++first;
+    if (first == n) return;
+    int last = n - 1;
+    while (dst[last] == src[last])
+        --last;
+    std::memcpy(dst + first, src + first, size_t(last - first + 1) * sizeof(uint32_t));
+    const Span row{x + first, y, x + last + 1, y + 1};
+    changed = changed.empty() ? row : bounding(changed, row);
+}
+
+// Records that the pixels of `area` (clipped to the bitmap) may have changed.
+void noteChange(Bitmap &b, Span area) {
+    area.x0 = std::max(area.x0, 0), area.y0 = std::max(area.y0, 0);
+    area.x1 = std::min(area.x1, b.width), area.y1 = std::min(area.y1, b.height);
+    if (area.empty()) return;
+    ++changeSerial;
+    if (!b.log.empty()) {
+        Change &last = b.log.back();
+        const Span u = bounding(last.area, area);
+        // A change inside the last one, or a small one beside a small one (pixels and short
+        // lines drawn one after another), extends that entry.
+        if (last.area.contains(area) ||
+            (areaOf(u) <= kSmallChange && areaOf(u) <= areaOf(last.area) + areaOf(area))) {
+            last.area = u;
+            last.serial = changeSerial;
+            return;
+        }
+    }
+    if (b.log.size() == kLogLength) {
+        b.knownSince = b.log.front().serial;
+        b.log.erase(b.log.begin());
+    }
+    b.log.push_back(Change{changeSerial, area});
+}
+
+void noteWhole(Bitmap &b) {
+    noteChange(b, Span{0, 0, b.width, b.height});
+}
+
+// The areas changed after `serial`; false when the log no longer reaches back that far.
+bool changesSince(const Bitmap &b, uint64_t serial, std::vector<Span> &out) {
+    if (serial < b.knownSince) return false;
+    for (const Change &c : b.log)
+        if (c.serial > serial) out.push_back(c.area);
+    return true;
 }
 
 // --- Deferred fills -----------------------------------------------------------------------
@@ -282,9 +380,11 @@ void fillRect(Bitmap &b, Rop r, int64_t x, int64_t y, int64_t w, int64_t h) {
         b.deferred = true;
         b.background = r == Rop::White ? kPixelMask : 0u;
         b.fresh = Span{};
+        noteWhole(b);
         return;
     }
     Span area{int(x), int(y), int(x + w), int(y + h)};
+    noteChange(b, area);
     if (whole && b.deferred && r == Rop::Invert) {
         b.background = ~b.background & kPixelMask;
         area = b.fresh; // only the fresh pixels are stored; the rest is the background
@@ -295,15 +395,6 @@ void fillRect(Bitmap &b, Rop r, int64_t x, int64_t y, int64_t w, int64_t h) {
         ropRow(r, &b.pixels[size_t(row) * size_t(b.width) + size_t(area.x0)], nullptr,
                area.x1 - area.x0);
 }
-
-// One axis of a stretch, clipped to both surfaces: destination pixel dstStart + i takes the
-// source pixels lo[i] .. hi[i] (inclusive). Empty when nothing of the rectangle remains.
-struct AxisMap {
-    int64_t dstStart = 0;
-    std::vector<int> lo;
-    std::vector<int> hi;
-    int widest = 0; // the most source pixels any destination pixel combines
-};
 
 // Destination pixel k of the rectangle takes source pixels floor(k*sn/dn) ..
 // floor((k+1)*sn/dn)-1, at least one, so shrinking combines whole runs and enlarging
@@ -330,6 +421,94 @@ AxisMap mapAxis(int64_t dpos, int64_t dn, int64_t dlimit, int64_t spos, int64_t 
         m.widest = std::max(m.widest, int(s1 - s0));
     }
     return m;
+}
+
+// The indices i of an axis whose source run lo[i]..hi[i] meets source pixels [p0, p1).
+std::pair<int, int> indicesMeeting(const AxisMap &m, int p0, int p1) {
+    const int first = int(std::lower_bound(m.hi.begin(), m.hi.end(), p0) - m.hi.begin());
+    const int last = int(std::upper_bound(m.lo.begin(), m.lo.end(), p1 - 1) - m.lo.begin());
+    return {first, std::max(first, last)};
+}
+
+// The rectangle of destination indices (columns x, rows y) that a repeated stretch must
+// recompute: those whose source block changed, and those changed since by other writes.
+Span stretchPartToRedo(const AxisMap &cols, const AxisMap &rows, const std::vector<Span> &source,
+                       const std::vector<Span> &own) {
+    Span part;
+    auto add = [&part](Span s) {
+        if (s.empty()) return;
+        part = part.empty() ? s : bounding(part, s);
+    };
+    for (const Span &c : source) {
+        const auto [x0, x1] = indicesMeeting(cols, c.x0, c.x1);
+        const auto [y0, y1] = indicesMeeting(rows, c.y0, c.y1);
+        add(Span{x0, y0, x1, y1});
+    }
+    const int n = int(cols.lo.size()), m = int(rows.lo.size());
+    for (const Span &c : own)
+        add(Span{std::clamp(int(c.x0 - cols.dstStart), 0, n),
+                 std::clamp(int(c.y0 - rows.dstStart), 0, m),
+                 std::clamp(int(c.x1 - cols.dstStart), 0, n),
+                 std::clamp(int(c.y1 - rows.dstStart), 0, m)});
+    return part;
+}
+
+// The stretch for destination indices part.x0..x1 of `cols` and part.y0..y1 of `rows`.
+// Returns the area of `db` it changed.
+Span stretchPart(Bitmap &db, const Bitmap &sb, Rop r, const AxisMap &cols, const AxisMap &rows,
+                 const Span &part) {
+    Span changed;
+    const int sx0 = cols.lo[size_t(part.x0)], sx1 = cols.hi[size_t(part.x1 - 1)]; // source columns
+    const size_t n = size_t(part.x1 - part.x0);
+    std::vector<uint32_t> andedRow(size_t(sx1 - sx0 + 1));
+    std::vector<uint32_t> sampled(n);
+    // Column indices relative to sx0; the common case combines at most two source columns,
+    // so each destination pixel reads two words (the same one twice for a run of one).
+    std::vector<uint32_t> a(n), b(n);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t c = size_t(part.x0) + i;
+        a[i] = uint32_t(cols.lo[c] - sx0);
+        b[i] = cols.widest <= 2 ? uint32_t(cols.hi[c] - sx0) : a[i];
+    }
+    for (size_t j = size_t(part.y0); j < size_t(part.y1); ++j) {
+        const uint32_t *srow = &sb.pixels[size_t(rows.lo[j]) * size_t(sb.width)] + sx0;
+        const uint32_t *line = srow; // the source row, or the AND of several
+        if (rows.hi[j] > rows.lo[j]) {
+            std::memcpy(andedRow.data(), srow, andedRow.size() * sizeof(uint32_t));
+            for (int k = rows.lo[j] + 1; k <= rows.hi[j]; ++k) {
+                const uint32_t *more = &sb.pixels[size_t(k) * size_t(sb.width)] + sx0;
+                for (size_t i = 0; i < andedRow.size(); ++i)
+                    andedRow[i] &= more[i];
+            }
+            line = andedRow.data();
+        }
+        uint32_t *drow = &db.pixels[size_t(rows.dstStart + int64_t(j)) * size_t(db.width)];
+        drow += cols.dstStart + part.x0;
+        if (cols.widest <= 2) {
+            const uint32_t *__restrict pa = a.data();
+            const uint32_t *__restrict pb = b.data();
+            uint32_t *__restrict out = sampled.data();
+            for (size_t i = 0; i < n; ++i)
+                out[i] = line[pa[i]] & line[pb[i]];
+        } else {
+            for (size_t i = 0; i < n; ++i) {
+                const size_t c = size_t(part.x0) + i;
+                uint32_t v = line[a[i]];
+                for (int k = cols.lo[c] + 1; k <= cols.hi[c]; ++k)
+                    v &= line[k - sx0];
+                sampled[i] = v;
+            }
+        }
+        if (r == Rop::Copy)
+            copyRowNoting(drow, sampled.data(), int(n), int(cols.dstStart + part.x0),
+                          int(rows.dstStart + int64_t(j)), changed);
+        else
+            ropRow(r, drow, sampled.data(), int(n));
+    }
+    if (r != Rop::Copy)
+        changed = Span{int(cols.dstStart + part.x0), int(rows.dstStart + part.y0),
+                       int(cols.dstStart + part.x1), int(rows.dstStart + part.y1)};
+    return changed;
 }
 
 // --- Lines and text -----------------------------------------------------------------------
@@ -455,6 +634,7 @@ BOOL SetPixelV(HDC dc, int x, int y, COLORREF color) {
     Bitmap *b = surfaceOf(dc);
     if (!b || x < 0 || y < 0 || x >= b->width || y >= b->height) return FALSE;
     freshen(*b, Span{x, y, x + 1, y + 1});
+    noteChange(*b, Span{x, y, x + 1, y + 1});
     b->pixels[size_t(y) * size_t(b->width) + size_t(x)] = toPixel(color & kPixelMask);
     return TRUE;
 }
@@ -514,6 +694,10 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc,
             freshen(*sb, Span{int(xs + left), int(ys + top), int(xs + right), int(ys + bottom)});
         }
         freshen(*db, Span{int(x0 + left), int(y0 + top), int(x0 + right), int(y0 + bottom)});
+        const bool noting = r == Rop::Copy && !sameBitmap; // a copy notes only what differs
+        if (!noting)
+            noteChange(*db, Span{int(x0 + left), int(y0 + top), int(x0 + right), int(y0 + bottom)});
+        Span copied;
         int n = int(right - left);
         // Within one bitmap, rows are taken in the order that reads each before it is written.
         bool upward = sameBitmap && y0 > ys;
@@ -527,8 +711,12 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc,
                 std::memcpy(tmp.data(), s, size_t(n) * sizeof(uint32_t));
                 s = tmp.data();
             }
-            ropRow(r, d, s, n);
+            if (noting)
+                copyRowNoting(d, s, n, int(x0 + left), int(y0 + row), copied);
+            else
+                ropRow(r, d, s, n);
         }
+        if (noting) noteChange(*db, copied);
         return TRUE;
     }
 
@@ -537,53 +725,46 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int xSrc,
     settle(*sb);
     settle(*db);
     Bitmap copy; // stretching within one bitmap reads from a snapshot of it
+    const bool repeatable = r == Rop::Copy && db != sb; // its result depends on the source only
     if (db == sb) {
         copy = *sb;
         sb = &copy;
     }
-    AxisMap cols = mapAxis(x, width, db->width, xSrc, srcWidth, sb->width);
-    AxisMap rows = mapAxis(y, height, db->height, ySrc, srcHeight, sb->height);
-    if (cols.lo.empty() || rows.lo.empty()) return TRUE;
-    const int sx0 = cols.lo.front(), sx1 = cols.hi.back(); // source columns used
-    const size_t n = cols.lo.size();
-    std::vector<uint32_t> andedRow(size_t(sx1 - sx0 + 1));
-    std::vector<uint32_t> sampled(n);
-    // Column indices relative to sx0; the common case combines at most two source columns,
-    // so each destination pixel reads two words (the same one twice for a run of one).
-    std::vector<uint32_t> a(n), b(n);
-    for (size_t i = 0; i < n; ++i) {
-        a[i] = uint32_t(cols.lo[i] - sx0);
-        b[i] = cols.widest <= 2 ? uint32_t(cols.hi[i] - sx0) : a[i];
+    DeviceContext *sdc = nullptr;
+    surfaceOf(src, &sdc);
+    StretchMemo &memo = db->stretch;
+    const bool same = repeatable && memo.valid && memo.source == sdc->bitmap && memo.x == x &&
+                      memo.y == y && memo.width == width && memo.height == height &&
+                      memo.xSrc == xSrc && memo.ySrc == ySrc && memo.srcWidth == srcWidth &&
+                      memo.srcHeight == srcHeight;
+    if (!same) {
+        memo = StretchMemo{};
+        memo.cols = mapAxis(x, width, db->width, xSrc, srcWidth, sb->width);
+        memo.rows = mapAxis(y, height, db->height, ySrc, srcHeight, sb->height);
     }
-    for (size_t j = 0; j < rows.lo.size(); ++j) {
-        const uint32_t *srow = &sb->pixels[size_t(rows.lo[j]) * size_t(sb->width)] + sx0;
-        const uint32_t *line = srow; // the source row, or the AND of several
-        if (rows.hi[j] > rows.lo[j]) {
-            std::memcpy(andedRow.data(), srow, andedRow.size() * sizeof(uint32_t));
-            for (int k = rows.lo[j] + 1; k <= rows.hi[j]; ++k) {
-                const uint32_t *more = &sb->pixels[size_t(k) * size_t(sb->width)] + sx0;
-                for (size_t i = 0; i < andedRow.size(); ++i)
-                    andedRow[i] &= more[i];
-            }
-            line = andedRow.data();
-        }
-        uint32_t *drow = &db->pixels[size_t(rows.dstStart + int64_t(j)) * size_t(db->width)];
-        drow += cols.dstStart;
-        if (cols.widest <= 2) {
-            const uint32_t *__restrict pa = a.data();
-            const uint32_t *__restrict pb = b.data();
-            uint32_t *__restrict out = sampled.data();
-            for (size_t i = 0; i < n; ++i)
-                out[i] = line[pa[i]] & line[pb[i]];
-        } else {
-            for (size_t i = 0; i < n; ++i) {
-                uint32_t v = line[a[i]];
-                for (int k = cols.lo[i] + 1; k <= cols.hi[i]; ++k)
-                    v &= line[k - sx0];
-                sampled[i] = v;
+    const AxisMap &cols = memo.cols, &rows = memo.rows;
+    if (cols.lo.empty() || rows.lo.empty()) return TRUE;
+    Span part{0, 0, int(cols.lo.size()), int(rows.lo.size())}; // indices into cols and rows
+    if (same) {
+        std::vector<Span> sourceChanges, ownChanges;
+        if (changesSince(*sb, memo.serial, sourceChanges) &&
+            changesSince(*db, memo.serial, ownChanges)) {
+            part = stretchPartToRedo(cols, rows, sourceChanges, ownChanges);
+            if (part.empty()) {
+                memo.serial = changeSerial;
+                return TRUE;
             }
         }
-        ropRow(r, drow, sampled.data(), int(n));
+    }
+    noteChange(*db, stretchPart(*db, *sb, r, cols, rows, part));
+    if (repeatable) {
+        memo.valid = true;
+        memo.source = sdc->bitmap;
+        memo.x = x, memo.y = y, memo.width = width, memo.height = height;
+        memo.xSrc = xSrc, memo.ySrc = ySrc, memo.srcWidth = srcWidth, memo.srcHeight = srcHeight;
+        memo.serial = changeSerial;
+    } else {
+        memo.valid = false;
     }
     return TRUE;
 }
@@ -617,6 +798,13 @@ BOOL LineTo(HDC dc, int x, int y) {
         const int64_t x1 = std::min<int64_t>(std::max<int64_t>(d->curX, x) + 1, b->width);
         const int64_t y1 = std::min<int64_t>(std::max<int64_t>(d->curY, y) + 1, b->height);
         if (x0 < x1 && y0 < y1) freshen(*b, Span{int(x0), int(y0), int(x1), int(y1)});
+    }
+    {
+        const int64_t x0 = std::max<int64_t>(std::min<int64_t>(d->curX, x), 0);
+        const int64_t y0 = std::max<int64_t>(std::min<int64_t>(d->curY, y), 0);
+        const int64_t x1 = std::min<int64_t>(std::max<int64_t>(d->curX, x) + 1, b->width);
+        const int64_t y1 = std::min<int64_t>(std::max<int64_t>(d->curY, y) + 1, b->height);
+        if (x0 < x1 && y0 < y1) noteChange(*b, Span{int(x0), int(y0), int(x1), int(y1)});
     }
     drawLine(*b, d->curX, d->curY, x, y, p ? p->pixel : 0);
     d->curX = x;
@@ -661,6 +849,7 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
     Bitmap *b = surfaceOf(dc, &d);
     if (!b || length < 0 || (length > 0 && !text)) return FALSE;
     settle(*b);
+    if (length > 0) noteChange(*b, Span{0, y, b->width, y + kFontCellHeight});
     const uint32_t fg = toPixel(d->textColor);
     const uint32_t bg = toPixel(d->bkColor);
     const bool opaque = d->bkMode == OPAQUE;
@@ -706,7 +895,21 @@ bool gdiDCPixels(HDC dc, PixelBuffer *out) {
     Bitmap *b = surfaceOf(dc);
     if (!b || !out) return false;
     settle(*b);
+    noteWhole(*b); // the caller may write any pixel
     *out = PixelBuffer{b->width, b->height, b->pixels.data()};
+    return true;
+}
+
+uint64_t gdiChangeSerial() {
+    return changeSerial;
+}
+
+bool gdiBitmapChangesSince(HBITMAP bitmap, uint64_t serial, std::vector<PixelRect> *out) {
+    const Bitmap *b = find<Bitmap>(bitmap);
+    std::vector<Span> changed;
+    if (!b || !out || !changesSince(*b, serial, changed)) return false;
+    for (const Span &c : changed)
+        out->push_back(PixelRect{c.x0, c.y0, c.x1, c.y1});
     return true;
 }
 

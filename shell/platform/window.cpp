@@ -49,6 +49,8 @@ struct Surface {
     HDC paintDC = nullptr;
     int width = 0;
     int height = 0;
+    bool shown = false;       // the backend has shown the bitmap, as it was at `shownSerial`
+    uint64_t shownSerial = 0; // gdiChangeSerial then
 };
 
 struct Timer {
@@ -523,6 +525,7 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT *ps) {
         s.bitmap = gdiCreateBitmap(width, height);
         s.width = width;
         s.height = height;
+        s.shown = false;
     }
     if (s.bitmap) s.paintDC = gdiCreateDCForBitmap(s.bitmap);
     if (!s.paintDC) {
@@ -541,7 +544,18 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT *) {
     it->second.paintDC = nullptr;
     PixelBuffer pixels;
     if (!gdiBitmapPixels(it->second.bitmap, &pixels)) return TRUE;
-    if (layer.backend) layer.backend->present(handleValue(hwnd), pixels);
+    if (layer.backend) {
+        // Only what changed since the last showing goes out; a window that lost its contents
+        // gets the whole image again through its expose event.
+        Surface &s = it->second;
+        std::vector<PixelRect> changed;
+        if (s.shown && gdiBitmapChangesSince(s.bitmap, s.shownSerial, &changed))
+            layer.backend->presentChanged(handleValue(hwnd), pixels, changed);
+        else
+            layer.backend->present(handleValue(hwnd), pixels);
+        s.shown = true;
+        s.shownSerial = gdiChangeSerial();
+    }
     if (paintHook) paintHook(hwnd, pixels);
     return TRUE;
 }

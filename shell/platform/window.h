@@ -95,6 +95,11 @@ struct WindowBackend {
     }
     // Shows a painted image on a window (ours or foreign).
     virtual void present(uintptr_t hwnd, const PixelBuffer &pixels) = 0;
+    // Shows only the rectangles of the image that changed since it was last shown there.
+    virtual void presentChanged(uintptr_t hwnd, const PixelBuffer &pixels,
+                                const std::vector<PixelRect> & /*changed*/) {
+        present(hwnd, pixels);
+    }
     // Waits at most `timeoutMs` (negative: no limit; 0: just look) for native input or for
     // `wakeFd` to become readable, turning native input into queued messages.
     virtual void wait(int timeoutMs, int wakeFd) = 0;

@@ -8,18 +8,23 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 #include <poll.h>
 #include <strings.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -53,7 +58,19 @@ struct Target {
     int depth = 0;
     int originX = 0; // where the image goes: the primary monitor's corner on the root window
     int originY = 0;
+    // A shared-memory image of the window's size, when the server offers MIT-SHM; the changed
+    // rectangles are copied into it and put from there.
+    XShmSegmentInfo shm = {};
+    XImage *shmImage = nullptr;
+    bool shmRefused = false; // attaching failed once: plain puts from then on
 };
+
+// Records an X error while a request that may fail is tried (see attachShm).
+bool xRequestFailed = false;
+int noteXError(Display *, XErrorEvent *) {
+    xRequestFailed = true;
+    return 0;
+}
 
 // A monitor's place on the root window, in pixels.
 struct Monitor {
@@ -193,11 +210,11 @@ class X11Backend final : public WindowBackend {
         for (auto &[id, w] : own_) {
             releaseGrab(w);
             dropBackdrop(w);
-            if (w.target.gc) XFreeGC(dpy_, w.target.gc);
+            releaseTarget(w.target);
             XDestroyWindow(dpy_, id);
         }
         for (auto &[id, f] : foreign_)
-            if (f.target.gc) XFreeGC(dpy_, f.target.gc);
+            releaseTarget(f.target);
         XFreeCursor(dpy_, invisibleCursor_);
         XCloseDisplay(dpy_);
     }
@@ -258,7 +275,7 @@ class X11Backend final : public WindowBackend {
         if (it == own_.end()) return;
         releaseGrab(it->second);
         dropBackdrop(it->second);
-        if (it->second.target.gc) XFreeGC(dpy_, it->second.target.gc);
+        releaseTarget(it->second.target);
         XDestroyWindow(dpy_, hwnd);
         own_.erase(it);
         XFlush(dpy_);
@@ -327,46 +344,12 @@ class X11Backend final : public WindowBackend {
     }
 
     void present(uintptr_t hwnd, const PixelBuffer &pixels) override {
-        Target *t = targetFor(hwnd);
-        if (!t || !pixels.pixels || pixels.width <= 0 || pixels.height <= 0) return;
-        if (!t->gc) t->gc = XCreateGC(dpy_, hwnd, 0, nullptr);
-        Visual *v = t->visual;
-        bool direct = (t->depth == 24 || t->depth == 32) && v->red_mask == 0xFF0000 &&
-                      v->green_mask == 0xFF00 && v->blue_mask == 0xFF;
-        XImage *image;
-        if (direct) {
-            // Our words 0x00RRGGBB are the visual's pixels already; Xlib swaps if the server
-            // wants the other byte order.
-            image =
-                XCreateImage(dpy_, v, t->depth, ZPixmap, 0, reinterpret_cast<char *>(pixels.pixels),
-                             pixels.width, pixels.height, 32, pixels.width * 4);
-            if (!image) return;
-            image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
-        } else {
-            image = XCreateImage(dpy_, v, t->depth, ZPixmap, 0, nullptr, pixels.width,
-                                 pixels.height, 32, 0);
-            if (!image) return;
-            image->data = static_cast<char *>(
-                std::malloc(static_cast<size_t>(image->bytes_per_line) * pixels.height));
-            if (!image->data) {
-                XDestroyImage(image);
-                return;
-            }
-            for (int y = 0; y < pixels.height; ++y) {
-                for (int x = 0; x < pixels.width; ++x) {
-                    uint32_t p = pixels.pixels[static_cast<size_t>(y) * pixels.width + x];
-                    XPutPixel(image, x, y,
-                              channel((p >> 16) & 0xFF, v->red_mask) |
-                                  channel((p >> 8) & 0xFF, v->green_mask) |
-                                  channel(p & 0xFF, v->blue_mask));
-                }
-            }
-        }
-        XPutImage(dpy_, hwnd, t->gc, image, 0, 0, t->originX, t->originY, pixels.width,
-                  pixels.height);
-        if (direct) image->data = nullptr; // the pixels belong to the bitmap
-        XDestroyImage(image);
-        XFlush(dpy_);
+        put(hwnd, pixels, {PixelRect{0, 0, pixels.width, pixels.height}});
+    }
+
+    void presentChanged(uintptr_t hwnd, const PixelBuffer &pixels,
+                        const std::vector<PixelRect> &changed) override {
+        put(hwnd, pixels, changed);
     }
 
     void wait(int timeoutMs, int wakeFd) override {
@@ -443,6 +426,155 @@ class X11Backend final : public WindowBackend {
     }
 
   private:
+    // Puts the rectangles of the image on the window: through shared memory when the server
+    // offers it and the visual takes our pixel words as they are, else as plain images.
+    void put(uintptr_t hwnd, const PixelBuffer &pixels, const std::vector<PixelRect> &rects) {
+        Target *t = targetFor(hwnd);
+        if (!t || !pixels.pixels || pixels.width <= 0 || pixels.height <= 0) return;
+        std::vector<PixelRect> parts;
+        for (PixelRect r : rects) {
+            r.x0 = std::max(r.x0, 0), r.y0 = std::max(r.y0, 0);
+            r.x1 = std::min(r.x1, pixels.width), r.y1 = std::min(r.y1, pixels.height);
+            if (r.x0 < r.x1 && r.y0 < r.y1) parts.push_back(r);
+        }
+        if (parts.empty()) return;
+        if (!t->gc) t->gc = XCreateGC(dpy_, hwnd, 0, nullptr);
+        Visual *v = t->visual;
+        const bool direct = (t->depth == 24 || t->depth == 32) && v->red_mask == 0xFF0000 &&
+                            v->green_mask == 0xFF00 && v->blue_mask == 0xFF;
+        if (direct && shmImageFor(*t, pixels.width, pixels.height)) {
+            XImage *image = t->shmImage;
+            for (const PixelRect &r : parts) {
+                for (int y = r.y0; y < r.y1; ++y)
+                    std::memcpy(image->data + static_cast<size_t>(y) * image->bytes_per_line +
+                                    static_cast<size_t>(r.x0) * 4,
+                                pixels.pixels + static_cast<size_t>(y) * pixels.width + r.x0,
+                                static_cast<size_t>(r.x1 - r.x0) * 4);
+                XShmPutImage(dpy_, hwnd, t->gc, image, r.x0, r.y0, t->originX + r.x0,
+                             t->originY + r.y0, static_cast<unsigned>(r.x1 - r.x0),
+                             static_cast<unsigned>(r.y1 - r.y0), False);
+            }
+            // The server reads the segment after the request: wait, so that the next frame
+            // written into it cannot show through a put still pending.
+            XSync(dpy_, False);
+            return;
+        }
+        for (const PixelRect &r : parts)
+            plainPut(hwnd, *t, direct, pixels, r);
+        XFlush(dpy_);
+    }
+
+    void plainPut(uintptr_t hwnd, const Target &t, bool direct, const PixelBuffer &pixels,
+                  const PixelRect &r) {
+        Visual *v = t.visual;
+        const int w = r.x1 - r.x0, h = r.y1 - r.y0;
+        XImage *image;
+        if (direct) {
+            // Our words 0x00RRGGBB are the visual's pixels already; Xlib swaps if the server
+            // wants the other byte order.
+            image =
+                XCreateImage(dpy_, v, t.depth, ZPixmap, 0, reinterpret_cast<char *>(pixels.pixels),
+                             pixels.width, pixels.height, 32, pixels.width * 4);
+            if (!image) return;
+            image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+            XPutImage(dpy_, hwnd, t.gc, image, r.x0, r.y0, t.originX + r.x0, t.originY + r.y0, w,
+                      h);
+            image->data = nullptr; // the pixels belong to the bitmap
+            XDestroyImage(image);
+            return;
+        }
+        image = XCreateImage(dpy_, v, t.depth, ZPixmap, 0, nullptr, w, h, 32, 0);
+        if (!image) return;
+        image->data =
+            static_cast<char *>(std::malloc(static_cast<size_t>(image->bytes_per_line) * h));
+        if (!image->data) {
+            XDestroyImage(image);
+            return;
+        }
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                uint32_t p =
+                    pixels.pixels[static_cast<size_t>(r.y0 + y) * pixels.width + (r.x0 + x)];
+                XPutPixel(image, x, y,
+                          channel((p >> 16) & 0xFF, v->red_mask) |
+                              channel((p >> 8) & 0xFF, v->green_mask) |
+                              channel(p & 0xFF, v->blue_mask));
+            }
+        }
+        XPutImage(dpy_, hwnd, t.gc, image, 0, 0, t.originX + r.x0, t.originY + r.y0, w, h);
+        XDestroyImage(image);
+    }
+
+    // The target's shared-memory image of the given size, made when first needed; null when the
+    // server has no MIT-SHM (a remote display) or refuses the segment.
+    XImage *shmImageFor(Target &t, int width, int height) {
+        if (t.shmImage && t.shmImage->width == width && t.shmImage->height == height)
+            return t.shmImage;
+        releaseShm(t);
+        if (t.shmRefused || !XShmQueryExtension(dpy_) ||
+            ImageByteOrder(dpy_) !=
+                (std::endian::native == std::endian::little ? LSBFirst : MSBFirst)) {
+            t.shmRefused = true;
+            return nullptr;
+        }
+        XImage *image =
+            XShmCreateImage(dpy_, t.visual, t.depth, ZPixmap, nullptr, &t.shm, width, height);
+        if (!image || image->bits_per_pixel != 32) {
+            if (image) XDestroyImage(image);
+            t.shmRefused = true;
+            return nullptr;
+        }
+        t.shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * height,
+                             IPC_CREAT | 0600);
+        void *memory =
+            t.shm.shmid >= 0 ? shmat(t.shm.shmid, nullptr, 0) : reinterpret_cast<void *>(-1);
+        if (memory == reinterpret_cast<void *>(-1)) {
+            if (t.shm.shmid >= 0) shmctl(t.shm.shmid, IPC_RMID, nullptr);
+            XDestroyImage(image);
+            t.shmRefused = true;
+            return nullptr;
+        }
+        t.shm.shmaddr = image->data = static_cast<char *>(memory);
+        t.shm.readOnly = False;
+        // A server in another IPC namespace (or another host) cannot attach: that shows only as
+        // an error, which the temporary handler catches.
+        XSync(dpy_, False);
+        xRequestFailed = false;
+        XErrorHandler previous = XSetErrorHandler(noteXError);
+        const bool attached = XShmAttach(dpy_, &t.shm);
+        XSync(dpy_, False);
+        XSetErrorHandler(previous);
+        shmctl(t.shm.shmid, IPC_RMID, nullptr); // freed once both sides have detached
+        if (!attached || xRequestFailed) {
+            image->data = nullptr;
+            XDestroyImage(image);
+            shmdt(t.shm.shmaddr);
+            t.shm = {};
+            t.shmRefused = true;
+            return nullptr;
+        }
+        t.shmImage = image;
+        return image;
+    }
+
+    void releaseShm(Target &t) {
+        if (!t.shmImage) return;
+        XShmDetach(dpy_, &t.shm);
+        XSync(dpy_, False);
+        t.shmImage->data = nullptr;
+        XDestroyImage(t.shmImage);
+        shmdt(t.shm.shmaddr);
+        t.shmImage = nullptr;
+        t.shm = {};
+    }
+
+    // Frees what a target holds on the server.
+    void releaseTarget(Target &t) {
+        releaseShm(t);
+        if (t.gc) XFreeGC(dpy_, t.gc);
+        t.gc = nullptr;
+    }
+
     Target *targetFor(uintptr_t hwnd) {
         auto own = own_.find(hwnd);
         if (own != own_.end()) return &own->second.target;
@@ -560,8 +692,7 @@ class X11Backend final : public WindowBackend {
             auto f = foreign_.find(e.xdestroywindow.window);
             if (f == foreign_.end() || f->second.dead) return false;
             f->second.dead = true;
-            if (f->second.target.gc) XFreeGC(dpy_, f->second.target.gc);
-            f->second.target.gc = nullptr;
+            releaseTarget(f->second.target);
             windowQueueMessage(f->first, 0, 0, 0); // WM_NULL: the loop sees IsWindow fail
             return true;
         }

@@ -48,4 +48,11 @@ if(TARGET telvor)
                                             ${windows_scratch}/parity $<TARGET_FILE:telvor>)
   set_tests_properties(windows_wine_parity PROPERTIES FIXTURES_REQUIRED telvor_wine TIMEOUT 600
                                                       RESOURCE_LOCK telvor_windows)
+  # telvor.exe against telvor: lunation traces and a moon batch, byte for byte.
+  add_test(NAME windows_wine_telvor_parity
+           COMMAND sh ${windows_scripts}/wine-telvor-parity.sh ${windows_scratch}/telvor-parity
+                   $<TARGET_FILE:telvor>)
+  set_tests_properties(windows_wine_telvor_parity PROPERTIES FIXTURES_REQUIRED telvor_wine
+                                                             TIMEOUT 1500
+                                                             RESOURCE_LOCK telvor_windows)
 endif()

@@ -334,8 +334,8 @@ std::vector<Subcommand> subcommands() {
 // What this build leaves out, for the help text.
 #if !defined(TELVOR_HAS_PNG) && !defined(TELVOR_HAS_ALMANAC)
 #define TELVOR_LEFT_OUT                                                                            \
-    "\n(This build has no render, map or sighting subcommand: libpng and ERFA are not "            \
-    "available for it.)"
+    "\n(This build has no render, map, calendar or sighting subcommand: libpng and ERFA "          \
+    "are not available for it.)"
 #else
 #define TELVOR_LEFT_OUT ""
 #endif

@@ -65,10 +65,6 @@ extern int32_t framePresentation;
 // (or the override).
 int16_t localZoneOffsetMinutes();
 #ifndef _WIN32
-// 1: each tick's frame is shown on the target window; 0: composed on the canvas only, for
-// headless runs that need no pictures. Starts at 1.
-extern int32_t framePresentation;
-
 // The local offset from UT in minutes at a given moment (seconds since 1970).
 int16_t localZoneOffsetAt(int64_t unixSeconds);
 #endif

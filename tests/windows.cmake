@@ -35,17 +35,32 @@ set_tests_properties(windows_wine_prefix PROPERTIES FIXTURES_SETUP telvor_wine T
                                                     RESOURCE_LOCK telvor_windows)
 set_tests_properties(windows_pe_check PROPERTIES TIMEOUT 900 RESOURCE_LOCK telvor_windows)
 set_tests_properties(windows_wine_fullscreen windows_wine_preview windows_wine_configure
-                     windows_wine_settings_readonly windows_wine_about
-                     windows_wine_monitors windows_wine_msi PROPERTIES FIXTURES_REQUIRED telvor_wine TIMEOUT 300
+                     windows_wine_settings_readonly windows_wine_about windows_wine_monitors
+                     windows_wine_msi
+                     PROPERTIES FIXTURES_REQUIRED telvor_wine TIMEOUT 300
                                 RESOURCE_LOCK telvor_windows)
 math(EXPR soak_timeout "${TELVOR_SOAK_LUNATIONS} * 120 + 300")
+# Label "soak": the long run, which a hurried run can leave out (ctest -LE soak) or shorten with
+# TELVOR_SOAK_LUNATIONS.
 set_tests_properties(windows_wine_soak PROPERTIES FIXTURES_REQUIRED telvor_wine
                                                   TIMEOUT ${soak_timeout}
-                                                  RESOURCE_LOCK telvor_windows)
+                                                  RESOURCE_LOCK telvor_windows LABELS "wine;soak")
 # The Windows build against the Linux one: the same lunation start and first visible place.
 if(TARGET telvor)
   add_test(NAME windows_wine_parity COMMAND sh ${windows_scripts}/wine-parity.sh
                                             ${windows_scratch}/parity $<TARGET_FILE:telvor>)
   set_tests_properties(windows_wine_parity PROPERTIES FIXTURES_REQUIRED telvor_wine TIMEOUT 600
                                                       RESOURCE_LOCK telvor_windows)
+  # telvor.exe against telvor: lunation traces and a moon batch, byte for byte.
+  add_test(NAME windows_wine_telvor_parity
+           COMMAND sh ${windows_scripts}/wine-telvor-parity.sh ${windows_scratch}/telvor-parity
+                   $<TARGET_FILE:telvor>)
+  set_tests_properties(windows_wine_telvor_parity PROPERTIES FIXTURES_REQUIRED telvor_wine
+                                                             TIMEOUT 1500
+                                                             RESOURCE_LOCK telvor_windows)
+  set_tests_properties(windows_wine_parity windows_wine_telvor_parity PROPERTIES LABELS wine)
 endif()
+set_tests_properties(windows_wine_prefix windows_pe_check windows_wine_fullscreen
+                     windows_wine_preview windows_wine_configure windows_wine_settings_readonly
+                     windows_wine_about windows_wine_monitors windows_wine_msi
+                     PROPERTIES LABELS wine)

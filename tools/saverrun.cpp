@@ -1,16 +1,22 @@
 // Headless runs of the saver's animation: the summary of a lunation, its trace lines, PNG frames.
 #include "tools/saverrun.h"
 
+#ifdef TELVOR_HAS_PNG
 #include <png.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
 #include <vector>
 
 #include "display/display.h"
-#include "maps/annotate.h"
 #include "shell/entry.h"
+#ifdef TELVOR_HAS_PNG
+#include "maps/annotate.h"
+#endif
+#ifndef _WIN32
 #include "shell/platform/window.h"
+#endif
 #include "tools/output.h"
 
 namespace {
@@ -38,6 +44,7 @@ std::string utf8(const char *latin1) {
     return out;
 }
 
+#ifndef _WIN32
 // The window painted last: its backing image is the frame, read in place when an observer asks
 // (copying it every tick would cost more than drawing it).
 HWND paintedWindow;
@@ -47,6 +54,7 @@ void notePaint(HWND window, const PixelBuffer &) {
     paintedWindow = window;
     painted = true;
 }
+#endif
 
 } // namespace
 
@@ -75,12 +83,19 @@ ResultRecord traceRecord(int tick) {
 
 ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer, std::string &error,
                          FirstVisiblePlace *place) {
+#ifdef _WIN32
+    // The real Win32: the saver's window stays hidden and paints into a hidden host window of
+    // the asked size, in full-screen mode too; no frames are kept.
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+#else
     platformSetInstallSignalHandlers(false);
     platformInitHeadless(o.width, o.height);
     platformSetPaintHook(notePaint);
     painted = false;
     // Without pictures to deliver, the frames are composed but not shown.
     framePresentation = o.pictures ? 1 : 0;
+    HINSTANCE instance = nullptr;
+#endif
     loadInputs(o.inputs); // a zeroed engine record with the date, probability and height
     saverSettings = SaverSettings{0,
                                   static_cast<int16_t>(o.inputs.probability),
@@ -94,19 +109,26 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
     zoneOffsetOverride = static_cast<int16_t>(o.inputs.zone);
     saverMode = o.preview ? Preview : FullScreen;
     ResultRecord summary;
-    if (!registerSaverClass(nullptr)) {
+    if (!registerSaverClass(instance)) {
         error = "cannot register the saver's window class";
         return summary;
     }
-    if (o.preview) {
+#ifdef _WIN32
+    const bool ownWindow = false, hostShown = false;
+#else
+    const bool ownWindow = !o.preview, hostShown = true;
+#endif
+    if (!ownWindow) {
         WNDCLASSA host{};
         host.lpfnWndProc = hostProc;
+        host.hInstance = instance;
         host.lpszClassName = "TELVORHOST";
         RegisterClassA(&host);
-        targetWindow = CreateWindowExA(0, "TELVORHOST", "preview", WS_POPUP | WS_VISIBLE, 0, 0,
-                                       o.width, o.height, nullptr, nullptr, nullptr, nullptr);
+        targetWindow =
+            CreateWindowExA(0, "TELVORHOST", "preview", WS_POPUP | (hostShown ? WS_VISIBLE : 0), 0,
+                            0, o.width, o.height, nullptr, nullptr, instance, nullptr);
     }
-    if (!startSaver(nullptr, !o.preview)) {
+    if (!startSaver(instance, ownWindow)) {
         error = "cannot start the saver on the headless screen";
         return summary;
     }
@@ -131,17 +153,29 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
             }
         }
         if (!observer) return;
+#ifdef _WIN32
+        observer(tick, nullptr); // the real Win32 keeps no frames
+#else
         PixelBuffer frame{};
         const bool shown = painted && platformWindowPixels(paintedWindow, &frame);
         observer(tick, shown ? &frame : nullptr);
+#endif
     };
     SendMessageA(saverWindow, WM_TIMER, 1, 0); // the setup tick, as the entry sends it
     afterTick();
+#ifdef _WIN32
+    // No clock to jump here: the ticks follow one another at once, as the timer would send them.
+    while (animationState.tickCount != 0) {
+        SendMessageA(saverWindow, WM_TIMER, 1, 0);
+        afterTick();
+    }
+#else
     MSG msg{};
     while (animationState.tickCount != 0 && GetMessageA(&msg, nullptr, 0, 0)) {
         DispatchMessageA(&msg);
         if (msg.message == WM_TIMER) afterTick();
     }
+#endif
     const LunationStart &start = lunationStart;
     summary.addString("startDate", isoDate(start.year, start.month, start.day));
     summary.addInt("startMinute", start.minute, "local clock minute");
@@ -167,10 +201,14 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
     input["height"] = o.inputs.height;
     input["probability"] = o.inputs.probability;
     summary.addRaw("input", input.dump());
+#ifndef _WIN32
     platformSetPaintHook(nullptr);
     framePresentation = 1;
+#endif
     return summary;
 }
+
+#ifdef TELVOR_HAS_PNG
 
 namespace {
 // libpng's error handler: keeps the message for the caller instead of printing it.
@@ -239,3 +277,4 @@ bool writePng(const std::string &path, const PixelBuffer &frame, std::string &er
     error = "cannot write " + quoteValue(path) + ": " + reason;
     return false;
 }
+#endif

@@ -1,5 +1,10 @@
 // telvor: the command-line tool that answers the engine's questions and renders the saver's
 // pictures.
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -10,7 +15,9 @@
 #include <nlohmann/json.hpp>
 
 #include "display/display.h"
+#ifndef _WIN32
 #include "shell/platform/window.h"
+#endif
 #ifdef TELVOR_HAS_ALMANAC
 #include "tools/mapcmd.h"
 #include "tools/sighting.h"
@@ -160,6 +167,7 @@ int runLunationCommand(const Subcommand &sub, const Given &given) {
     return 0;
 }
 
+#ifdef TELVOR_HAS_PNG
 int runRenderCommand(const Subcommand &sub, const Given &given) {
     SaverRunOptions o;
     if (int code = applySaverOptions(sub, given, o)) return code;
@@ -228,6 +236,7 @@ int runRenderCommand(const Subcommand &sub, const Given &given) {
     }
     return error.empty() ? 0 : failed(sub, error);
 }
+#endif
 
 #ifdef TELVOR_HAS_ALMANAC
 int runMap(const Subcommand &sub, const Given &given) {
@@ -287,11 +296,13 @@ std::vector<Subcommand> subcommands() {
          "Run the saver's animation headless for one lunation and summarise it",
          {"date", "hijri", "zone", "height", "probability", "json", "trace"},
          runLunationCommand},
+#ifdef TELVOR_HAS_PNG
         {"render",
          "Run the saver headless for one lunation and write its pictures as PNG",
          {"date", "hijri", "zone", "height", "probability", "size", "preview", "cumulative", "out",
           "frames", "every", "annotate", "quiet"},
          runRenderCommand},
+#endif
 #ifdef TELVOR_HAS_ALMANAC
         {"map",
          "The crescent's visibility over the world on one evening: picture, CSV, GeoJSON",
@@ -321,9 +332,23 @@ std::vector<Subcommand> subcommands() {
 
 } // namespace
 
+// What this build leaves out, for the help text.
+#if !defined(TELVOR_HAS_PNG) && !defined(TELVOR_HAS_ALMANAC)
+#define TELVOR_LEFT_OUT                                                                            \
+    "\n(This build has no render, map, calendar or sighting subcommand: libpng and ERFA "          \
+    "are not available for it.)"
+#else
+#define TELVOR_LEFT_OUT ""
+#endif
+
 int main(int argc, char **argv) {
+#ifdef _WIN32
+    // The same bytes as elsewhere: no CR added before each line feed.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     const std::vector<Subcommand> subs = subcommands();
-    CLI::App app{"telvor: where on Earth the young crescent Moon can be seen after sunset"};
+    CLI::App app{
+        "telvor: where on Earth the young crescent Moon can be seen after sunset" TELVOR_LEFT_OUT};
     app.require_subcommand(1);
     app.set_version_flag("-V,--version", std::string("telvor ") + TELVOR_VERSION);
     std::vector<Given> given(subs.size());

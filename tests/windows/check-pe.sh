@@ -42,6 +42,17 @@ for program in "$S" "$WIN64_SCR"; do
     check "$name.debug keeps the symbols" sh -c "objdump -t '$program.debug' | grep -qE ' _?saverSettings\$'"
 done
 echo "sizes: $(wc -c <"$S") bytes (i686), $(wc -c <"$WIN64_SCR") bytes (x86_64)"
+# telvor.exe: a console program of each bitness, linked statically, only system DLLs.
+for program in "$WIN32_TELVOR" "$WIN64_TELVOR"; do
+    objdump -p "$program" >"$WORK/telvor.txt"
+    name=$(basename "$(dirname "$(dirname "$program")")")/telvor.exe
+    check "$name is a console program" has "$WORK/telvor.txt" 'Subsystem.*(Windows CUI)'
+    dlls=$(awk '/DLL Name:/ { print toupper($3) }' "$WORK/telvor.txt" | sort -u | tr '\n' ' ')
+    echo "$name imports: $dlls"
+    check "$name imports only system DLLs" only_system
+    check "$name has no debugging sections" sh -c "! objdump -h '$program' | grep -qiE 'debug|DEBUGGING'"
+done
+check "i686 telvor.exe is PE32" sh -c "objdump -p '$WIN32_TELVOR' | grep -q 'Magic.*010b'"
 check "PE32+ twin for x86-64" has "$WORK/pe64.txt" 'file format pei-x86-64'
 check "twin has the GUI subsystem" has "$WORK/pe64.txt" 'Subsystem.*(Windows GUI)'
 

@@ -5,6 +5,8 @@ ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 WIN32_SCR=$ROOT/build-win32/shell/telvor.scr
 WIN64_SCR=$ROOT/build-win64/shell/telvor.scr
 WIN64_HELPER=$ROOT/build-win64/tests/windows/telvor_winhelper.exe
+WIN32_TELVOR=$ROOT/build-win32/tools/telvor.exe
+WIN64_TELVOR=$ROOT/build-win64/tools/telvor.exe
 # One prefix for all the Wine tests of a build, made afresh by wine-prefix.sh.
 PREFIX_DIR=${TELVOR_WINE_PREFIX:-$ROOT/build-win64/wine-prefix}
 passed=0

@@ -1,0 +1,13 @@
+# telvor.exe's share of the Windows build (included by tools/CMakeLists.txt when WIN32): the two
+# header-only libraries it uses come from the build machine's Debian packages (libcli11-dev,
+# nlohmann-json3-dev), seen through a folder of their own so that no other host header is.
+set(host_headers ${CMAKE_BINARY_DIR}/host-headers)
+file(MAKE_DIRECTORY ${host_headers})
+foreach(library CLI nlohmann)
+  if(NOT EXISTS /usr/include/${library})
+    message(FATAL_ERROR "/usr/include/${library} is missing (scripts/install-deps.sh installs it)")
+  endif()
+  file(CREATE_LINK /usr/include/${library} ${host_headers}/${library} SYMBOLIC)
+endforeach()
+add_library(telvor_cli_headers INTERFACE)
+target_include_directories(telvor_cli_headers SYSTEM INTERFACE ${host_headers})

@@ -20,6 +20,19 @@ run() {
     out=$(cat "$DIR/out")
     err=$(cat "$DIR/err")
 }
+
+# An xev window of the given size to host the saver; sets $host to its id.
+host_window() {
+    xev -geometry "$1+0+0" >"$DIR/xev" 2>/dev/null &
+    pids="$pids $!"
+    host=""
+    for i in $(seq 100); do
+        host=$(sed -n 's/^Outer window is \(0x[0-9a-fA-F]*\).*/\1/p' "$DIR/xev")
+        [ -n "$host" ] && break
+        sleep 0.1
+    done
+    [ -n "$host" ] || fail "no host window"
+}
 one_line() { [ "$(wc -l <"$DIR/err")" -eq 1 ] || fail "$1: not one stderr line: $err"; }
 
 if [ "$CASE" = help ]; then
@@ -161,15 +174,7 @@ if [ "$CASE" = options ]; then
     # sea), never cumulative (red over the sea), with the settings file saying otherwise.
     mkdir -p "$DIR/config/telvor"
     printf '[TELVOR]\nSpeed=1\nCumulative=1\n' >"$DIR/config/telvor/telvor.ini"
-    xev -geometry 640x400+0+0 >"$DIR/xev" 2>/dev/null &
-    pids="$pids $!"
-    host=""
-    for i in $(seq 100); do
-        host=$(sed -n 's/^Outer window is \(0x[0-9a-fA-F]*\).*/\1/p' "$DIR/xev")
-        [ -n "$host" ] && break
-        sleep 0.1
-    done
-    [ -n "$host" ] || fail "no host window"
+    host_window 640x400
     XSCREENSAVER_WINDOW=$host "$SAVER" -root -speed 99 -no-cumulative -date 2024-03-10 &
     HACK=$!
     pids="$pids $HACK"
@@ -193,15 +198,7 @@ if [ "$CASE" = faults ]; then
     # SIGTERM ends each within a second.
     mkdir -p "$DIR/config/telvor"
     mkfifo "$DIR/config/telvor/telvor.ini"
-    xev -geometry 320x240+0+0 >"$DIR/xev" 2>/dev/null &
-    pids="$pids $!"
-    host=""
-    for i in $(seq 100); do
-        host=$(sed -n 's/^Outer window is \(0x[0-9a-fA-F]*\).*/\1/p' "$DIR/xev")
-        [ -n "$host" ] && break
-        sleep 0.1
-    done
-    [ -n "$host" ] || fail "no host window"
+    host_window 320x240
     for form in "-window-id $host" "-c"; do
         "$SAVER" $form &
         PID=$!

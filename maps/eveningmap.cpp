@@ -175,37 +175,37 @@ EveningMap computeEveningMap(const MapRequest &r, const std::function<void(int, 
     return map;
 }
 
-WorldMapSpec eveningMapSpec(const EveningMap &map) {
+WorldMapContent eveningMapContent(const EveningMap &map) {
     static const char *const kTitles[] = {"Yallop's q", "Odeh's V", "the TELVOR saver's test"};
     static const char *const kMonths[] = {"January",   "February", "March",    "April",
                                           "May",       "June",     "July",     "August",
                                           "September", "October",  "November", "December"};
-    WorldMapSpec spec;
+    WorldMapContent content;
     char text[200];
     std::snprintf(text, sizeof text, "Crescent visibility, evening of %d %s %d: %s", map.date.day,
                   kMonths[map.date.month - 1], map.date.year,
                   kTitles[static_cast<int>(map.criterion)]);
-    spec.title = text;
+    content.title = text;
     std::snprintf(text, sizeof text,
                   "At each place's best time Tb = sunset + 4/9 lag (local evening).  "
                   "Conjunction %s.  Grid %g\xb0.",
                   formatUt(map.conjunction, false).c_str(), map.step);
-    spec.subtitle = text;
+    content.subtitle = text;
     for (int k = 0; k < classCount(map.criterion); ++k) {
         const std::string label =
             map.criterion == Criterion::Telvor
                 ? std::string(classMeaning(map.criterion, k))
                 : std::string(className(map.criterion, k)) + ": " + classMeaning(map.criterion, k);
         const uint32_t c = classColour(map.criterion, k);
-        spec.legend.push_back({label, c, c});
+        content.legend.push_back({label, c, c});
     }
-    spec.legend.push_back({"no sunset, or the Moon sets first", kLandColour, kSeaColour});
-    return spec;
+    content.legend.push_back({"no sunset, or the Moon sets first", kLandColour, kSeaColour});
+    return content;
 }
 
 Picture drawEveningMap(const EveningMap &map, const WorldMapLayout &layout,
-                       const WorldMapSpec &spec) {
-    return drawWorldMap(layout, spec, [&](double lat, double lon) {
+                       const WorldMapContent &content) {
+    return drawWorldMap(layout, content, [&](double lat, double lon) {
         const MapCell &c = map.cellAt(lat, lon);
         return c.cls == MapCell::kNone ? kNoZone : classColour(map.criterion, c.cls);
     });

@@ -80,10 +80,10 @@ EveningMap computeEveningMap(const MapRequest &request,
                              const std::function<void(int done, int rows)> &progress = {});
 
 // The picture's title, subtitle and legend for a map.
-WorldMapSpec eveningMapSpec(const EveningMap &map);
+WorldMapContent eveningMapContent(const EveningMap &map);
 // The map's picture in a layout from layoutWorldMap().
 Picture drawEveningMap(const EveningMap &map, const WorldMapLayout &layout,
-                       const WorldMapSpec &spec);
+                       const WorldMapContent &content);
 
 // A Julian date (UT) as ISO 8601 with "Z", to the second: 2024-03-10T15:23:45Z.
 std::string isoUt(double jdUt);

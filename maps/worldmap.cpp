@@ -34,8 +34,8 @@ int entryWidth(const LegendEntry &e) {
     return kSwatch + 6 + textWidth(e.label) + 18;
 }
 
-int bandsHeight(const WorldMapSpec &spec, int width) {
-    return kTitleBand + kLabelBand + legendHeight(spec.legend, width) + 8;
+int bandsHeight(const WorldMapContent &content, int width) {
+    return kTitleBand + kLabelBand + legendHeight(content.legend, width) + 8;
 }
 
 std::string degreeLabel(int value, char positive, char negative) {
@@ -76,15 +76,15 @@ void drawLegend(Picture &p, int x0, int y, int width, const std::vector<LegendEn
     }
 }
 
-bool layoutWorldMap(int width, int height, const WorldMapSpec &spec, WorldMapLayout &l,
+bool layoutWorldMap(int width, int height, const WorldMapContent &content, WorldMapLayout &l,
                     std::string &error) {
     const int availableWidth = width - kLeftMargin - kRightMargin;
-    const int availableHeight = height - bandsHeight(spec, width - 16);
+    const int availableHeight = height - bandsHeight(content, width - 16);
     int mapWidth = std::min(availableWidth, 2 * availableHeight);
     if (mapWidth < 180) {
         error = "the picture is too small for a map (at least " +
                 std::to_string(180 + kLeftMargin + kRightMargin) + " x " +
-                std::to_string(90 + bandsHeight(spec, 180)) + " pixels)";
+                std::to_string(90 + bandsHeight(content, 180)) + " pixels)";
         return false;
     }
     l.width = width, l.height = height;
@@ -95,12 +95,12 @@ bool layoutWorldMap(int width, int height, const WorldMapSpec &spec, WorldMapLay
     return true;
 }
 
-void naturalWorldMapSize(int mapWidth, const WorldMapSpec &spec, int &width, int &height) {
+void naturalWorldMapSize(int mapWidth, const WorldMapContent &content, int &width, int &height) {
     width = mapWidth + kLeftMargin + kRightMargin;
-    height = mapWidth / 2 + bandsHeight(spec, width - 16);
+    height = mapWidth / 2 + bandsHeight(content, width - 16);
 }
 
-Picture drawWorldMap(const WorldMapLayout &l, const WorldMapSpec &spec,
+Picture drawWorldMap(const WorldMapLayout &l, const WorldMapContent &content,
                      const std::function<uint32_t(double, double)> &zoneColour) {
     Picture p(l.width, l.height, kBackground);
 
@@ -152,15 +152,15 @@ Picture drawWorldMap(const WorldMapLayout &l, const WorldMapSpec &spec,
         const int tx = left ? x - radius - 4 - textWidth(name) : x + radius + 4;
         drawText(p, tx, y - glyphHeight() / 2, name, kInk, 1, true, kBackground);
     };
-    if (spec.cities)
+    if (content.cities)
         for (const City &c : kCities)
             mark(c.lat, c.lon, c.name, c.labelLeft, 2, kBackground);
-    if (!spec.markLabel.empty())
-        mark(spec.markLat, spec.markLon, spec.markLabel, false, 4, 0xff2020);
+    if (!content.markLabel.empty())
+        mark(content.markLat, content.markLon, content.markLabel, false, 4, 0xff2020);
 
-    drawText(p, kLeftMargin, 6, spec.title, kInk, 2);
-    drawText(p, kLeftMargin, 6 + 2 * glyphHeight() + 8, spec.subtitle, kInk);
+    drawText(p, kLeftMargin, 6, content.title, kInk, 2);
+    drawText(p, kLeftMargin, 6 + 2 * glyphHeight() + 8, content.subtitle, kInk);
 
-    drawLegend(p, 8, l.legendY + 4, l.width - 16, spec.legend);
+    drawLegend(p, 8, l.legendY + 4, l.width - 16, content.legend);
     return p;
 }

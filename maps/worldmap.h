@@ -41,7 +41,7 @@ constexpr uint32_t kCoastColour = 0x404040;
 // What a zone callback returns where the plain map shows.
 constexpr uint32_t kNoZone = 0xffffffffu;
 
-struct WorldMapSpec {
+struct WorldMapContent {
     std::string title;    // first line, drawn at twice the font size
     std::string subtitle; // second line
     std::vector<LegendEntry> legend;
@@ -62,15 +62,15 @@ struct WorldMapLayout {
     double yOf(double lat) const { return mapY + (90.0 - lat) / 180.0 * mapHeight; }
 };
 
-// The layout of a picture width x height with the spec's legend; false (and a message) when
+// The layout of a picture width x height with the content's legend; false (and a message) when
 // the picture is too small to hold a map of at least 180 x 90 pixels.
-bool layoutWorldMap(int width, int height, const WorldMapSpec &spec, WorldMapLayout &layout,
+bool layoutWorldMap(int width, int height, const WorldMapContent &content, WorldMapLayout &layout,
                     std::string &error);
 
-// The picture size whose map area is mapWidth x mapWidth/2 pixels, with the spec's bands.
-void naturalWorldMapSize(int mapWidth, const WorldMapSpec &spec, int &width, int &height);
+// The picture size whose map area is mapWidth x mapWidth/2 pixels, with the content's bands.
+void naturalWorldMapSize(int mapWidth, const WorldMapContent &content, int &width, int &height);
 
 // Draws the picture. zoneColour(lat, lon) gives the colour of the zone at the centre of each map
 // pixel (degrees), or kNoZone for the plain land or sea there.
-Picture drawWorldMap(const WorldMapLayout &layout, const WorldMapSpec &spec,
+Picture drawWorldMap(const WorldMapLayout &layout, const WorldMapContent &content,
                      const std::function<uint32_t(double lat, double lon)> &zoneColour);

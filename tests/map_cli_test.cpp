@@ -98,10 +98,10 @@ TEST(MapCommand, LegendMatchesTheClassesOfTheCsv) {
     EveningMap m;
     m.date = {2024, 3, 10};
     m.conjunction = almanac::julianDateUt(m.date);
-    const WorldMapSpec spec = eveningMapSpec(m);
+    const WorldMapContent content = eveningMapContent(m);
     WorldMapLayout l{};
     std::string error;
-    ASSERT_TRUE(layoutWorldMap(p.width, p.height, spec, l, error)) << error;
+    ASSERT_TRUE(layoutWorldMap(p.width, p.height, content, l, error)) << error;
     for (int k = 0; k < classCount(Criterion::Yallop); ++k) {
         const std::string name = className(Criterion::Yallop, k);
         const uint32_t colour = classColour(Criterion::Yallop, k);

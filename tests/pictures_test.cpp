@@ -111,17 +111,17 @@ TEST(Rows, EveryRowOnceWithProgress) {
 }
 
 TEST(WorldMap, LayoutAndTooSmall) {
-    WorldMapSpec spec;
-    spec.legend = {{"a", 1, 1}, {"b", 2, 2}};
+    WorldMapContent content;
+    content.legend = {{"a", 1, 1}, {"b", 2, 2}};
     int w = 0, h = 0;
-    naturalWorldMapSize(1440, spec, w, h);
+    naturalWorldMapSize(1440, content, w, h);
     WorldMapLayout l{};
     std::string error;
-    ASSERT_TRUE(layoutWorldMap(w, h, spec, l, error)) << error;
+    ASSERT_TRUE(layoutWorldMap(w, h, content, l, error)) << error;
     EXPECT_EQ(l.mapWidth, 1440);
     EXPECT_EQ(l.mapHeight, 720);
     EXPECT_DOUBLE_EQ(l.xOf(0) - l.mapX, 720.0);
-    EXPECT_FALSE(layoutWorldMap(100, 100, spec, l, error));
+    EXPECT_FALSE(layoutWorldMap(100, 100, content, l, error));
     EXPECT_NE(error.find("too small"), std::string::npos);
 }
 

@@ -11,7 +11,7 @@
 
 void addTableOptions(CLI::App *app, const Subcommand &sub, Given &given) {
     for (const char *name : sub.options) {
-        const OptionSpec *o = findOption(name);
+        const OptionRule *o = findOption(name);
         if (!o) throw std::logic_error(std::string("no option '") + name + "' in the table");
         const std::string key = name;
         if (o->kind == OptionKind::Flag) {
@@ -204,7 +204,7 @@ std::string zshScript(const std::vector<Subcommand> &subs) {
     for (const Subcommand &s : subs) {
         out += std::string("    ") + s.name + ")\n        _arguments";
         for (const char *name : s.options) {
-            const OptionSpec *o = findOption(name);
+            const OptionRule *o = findOption(name);
             std::string help = o->help;
             for (char &c : help)
                 if (c == '[' || c == ']' || c == ':') c = ' ';
@@ -239,7 +239,7 @@ std::string fishScript(const std::vector<Subcommand> &subs) {
                s.name + " -d '" + shellQuoted(s.help) + "'\n";
     for (const Subcommand &s : subs)
         for (const char *name : s.options) {
-            const OptionSpec *o = findOption(name);
+            const OptionRule *o = findOption(name);
             out += std::string("complete -c telvor -n '__fish_seen_subcommand_from ") + s.name +
                    "' -l " + name;
             if (o->kind == OptionKind::File || o->kind == OptionKind::Folder)

@@ -11,7 +11,7 @@
 #include "display/display.h"
 #include "engine/ephemeris.h"
 
-const OptionSpec kOptionTable[] = {
+const OptionRule kOptionTable[] = {
     {"date", "YYYY-MM-DD", OptionKind::Date, 0, 0, "a date YYYY-MM-DD",
      "Local date (month, lunation, render: the lunation whose 8-degree point came last before "
      "it)",
@@ -90,13 +90,13 @@ bool allDigits(const std::string &text, size_t from, size_t count) {
     return true;
 }
 
-const OptionSpec &spec(const std::string &name) {
-    const OptionSpec *o = findOption(name);
+const OptionRule &optionRule(const std::string &name) {
+    const OptionRule *o = findOption(name);
     if (!o) std::abort(); // a name that is not in the table is a programming error
     return *o;
 }
 
-std::string refuse(const OptionSpec &o, const std::string &text) {
+std::string refuse(const OptionRule &o, const std::string &text) {
     return "--" + std::string(o.name) + ": " + quoteValue(text) + " is not " + acceptedText(o);
 }
 
@@ -152,13 +152,13 @@ int yearLength(int year) {
 
 } // namespace
 
-const OptionSpec *findOption(const std::string &name) {
-    for (const OptionSpec &o : kOptionTable)
+const OptionRule *findOption(const std::string &name) {
+    for (const OptionRule &o : kOptionTable)
         if (name == o.name) return &o;
     return nullptr;
 }
 
-std::string acceptedText(const OptionSpec &o) {
+std::string acceptedText(const OptionRule &o) {
     switch (o.kind) {
     case OptionKind::Date:
         return std::string(o.what) + " from 1901-01-01 to 2099-12-31";
@@ -176,7 +176,7 @@ std::string acceptedText(const OptionSpec &o) {
     }
 }
 
-std::string helpText(const OptionSpec &o) {
+std::string helpText(const OptionRule &o) {
     std::string text = o.help;
     if (o.kind != OptionKind::Flag && o.kind != OptionKind::File && o.kind != OptionKind::Folder &&
         o.kind != OptionKind::Text)
@@ -205,7 +205,7 @@ std::string quoteValue(const std::string &text) {
 }
 
 std::string parseInteger(const std::string &name, const std::string &text, long &out) {
-    const OptionSpec &o = spec(name);
+    const OptionRule &o = optionRule(name);
     long v = 0;
     if (!parseWhole(text, v) || v < o.min || v > o.max) return refuse(o, text);
     out = v;
@@ -213,7 +213,7 @@ std::string parseInteger(const std::string &name, const std::string &text, long 
 }
 
 std::string parseNumber(const std::string &name, const std::string &text, double &out) {
-    const OptionSpec &o = spec(name);
+    const OptionRule &o = optionRule(name);
     double v = 0;
     if (!parseReal(text, v) || v < o.min || v > o.max) return refuse(o, text);
     out = v;
@@ -221,7 +221,7 @@ std::string parseNumber(const std::string &name, const std::string &text, double
 }
 
 std::string parseSize(const std::string &name, const std::string &text, int &width, int &height) {
-    const OptionSpec &o = spec(name);
+    const OptionRule &o = optionRule(name);
     const size_t x = text.find('x');
     long w = 0, h = 0;
     if (x == std::string::npos || x == 0 || !allDigits(text, 0, x) ||
@@ -234,14 +234,14 @@ std::string parseSize(const std::string &name, const std::string &text, int &wid
 }
 
 std::string parseOnOff(const std::string &name, const std::string &text, bool &on) {
-    if (text != "on" && text != "off") return refuse(spec(name), text);
+    if (text != "on" && text != "off") return refuse(optionRule(name), text);
     on = text == "on";
     return "";
 }
 
 std::string parseLunarMonth(const std::string &name, const std::string &text, int &year,
                             int &month) {
-    const OptionSpec &o = spec(name);
+    const OptionRule &o = optionRule(name);
     if (text.size() != 7 || !allDigits(text, 0, 4) || text[4] != '-' || !allDigits(text, 5, 2))
         return refuse(o, text);
     year = std::atoi(text.substr(0, 4).c_str());
@@ -296,7 +296,7 @@ void setToday(Inputs &in) {
 }
 
 std::string setInput(Inputs &in, const std::string &name, const std::string &text) {
-    const OptionSpec *o = findOption(name);
+    const OptionRule *o = findOption(name);
     if (!o || !o->input) return "unknown input " + quoteValue(name);
     switch (o->kind) {
     case OptionKind::Date: {
@@ -351,7 +351,7 @@ std::string setInputsFromJson(Inputs &in, const nlohmann::json &line) {
     if (line.contains("minute") && line.contains("time"))
         return "\"minute\" and \"time\" give the same input; use one of them";
     for (auto it = line.begin(); it != line.end(); ++it) {
-        const OptionSpec *o = findOption(it.key());
+        const OptionRule *o = findOption(it.key());
         if (!o || !o->input) return "unknown key " + quoteValue(it.key());
         const nlohmann::json &v = it.value();
         std::string text;

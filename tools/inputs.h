@@ -20,7 +20,7 @@ enum class OptionKind {
     Folder,  // an existing folder
 };
 
-struct OptionSpec {
+struct OptionRule {
     const char *name;        // without dashes; also the key of batch lines and of "input"
     const char *placeholder; // shown in the help: --date YYYY-MM-DD
     OptionKind kind;
@@ -32,16 +32,16 @@ struct OptionSpec {
 };
 
 // Every option of every subcommand; a subcommand names the ones it takes.
-extern const OptionSpec kOptionTable[];
+extern const OptionRule kOptionTable[];
 extern const size_t kOptionCount;
 
 // The table entry of an option (name without dashes), or nullptr.
-const OptionSpec *findOption(const std::string &name);
+const OptionRule *findOption(const std::string &name);
 
 // What the option accepts, as told in help and errors: "a number of degrees from -90 to 90".
-std::string acceptedText(const OptionSpec &option);
+std::string acceptedText(const OptionRule &option);
 // The help line of an option: its meaning, what it accepts and its default.
-std::string helpText(const OptionSpec &option);
+std::string helpText(const OptionRule &option);
 
 // The text of a value inside a one-line message: quoted, control characters escaped.
 std::string quoteValue(const std::string &text);

@@ -140,9 +140,9 @@ int runMapCommand(const MapCommand &c) {
     empty.date = request.date;
     empty.step = request.step;
     empty.conjunction = almanac::julianDateUt(request.date);
-    WorldMapSpec spec = eveningMapSpec(empty);
+    WorldMapContent content = eveningMapContent(empty);
     int width = 0, pictureHeight = 0;
-    naturalWorldMapSize(1440, spec, width, pictureHeight);
+    naturalWorldMapSize(1440, content, width, pictureHeight);
     if (!c.size.empty()) {
         int used = 0;
         if (std::sscanf(c.size.c_str(), "%dx%d%n", &width, &pictureHeight, &used) != 2 ||
@@ -152,7 +152,7 @@ int runMapCommand(const MapCommand &c) {
     }
     WorldMapLayout layout{};
     std::string error;
-    if (!c.out.empty() && !layoutWorldMap(width, pictureHeight, spec, layout, error))
+    if (!c.out.empty() && !layoutWorldMap(width, pictureHeight, content, layout, error))
         return fail(2, "--size: " + error);
 
     const bool bar = isatty(2);
@@ -164,8 +164,8 @@ int runMapCommand(const MapCommand &c) {
         if (done == rows) std::fputc('\n', stderr);
     });
     if (!c.out.empty()) {
-        spec = eveningMapSpec(map);
-        Picture p = drawEveningMap(map, layout, spec);
+        content = eveningMapContent(map);
+        Picture p = drawEveningMap(map, layout, content);
         if (!writePng(c.out, PixelBuffer{p.width, p.height, p.pixels.data()}, error))
             return fail(1, error);
     }

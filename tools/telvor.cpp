@@ -48,7 +48,7 @@ std::string applyInputs(const Given &given, Inputs &in) {
     if (given.has("minute") && given.has("time"))
         return "--minute and --time give the same input; use one of them";
     for (const auto &[name, text] : given.values) {
-        const OptionSpec *o = findOption(name);
+        const OptionRule *o = findOption(name);
         if (!o || !o->input) continue;
         std::string error = setInput(in, name, text);
         if (!error.empty()) return error;

@@ -30,8 +30,11 @@ std::string take(std::vector<const char *> words) {
                         error))
         return "ERROR: " + error;
     std::string joined;
-    for (const char *r : rest)
-        joined += (joined.empty() ? "" : " ") + std::string(r);
+    for (const char *r : rest) {
+        if (!joined.empty())
+            joined += ' ';
+        joined += r;
+    }
     return joined;
 }
 

@@ -237,9 +237,12 @@ void noteChange(Bitmap &b, Span area) {
     if (!b.log.empty()) {
         Change &last = b.log.back();
         const Span u = bounding(last.area, area);
-        // A change inside the last one, or a small one beside a small one (pixels and short
-        // lines drawn one after another), extends that entry.
-        if (last.area.contains(area) ||
+        // A change that covers the last one, one that is not much smaller than it, or a small
+        // one beside a small one (pixels and short lines drawn one after another) extends that
+        // entry. A small change inside a large old entry gets its own: extending would mark
+        // the whole large area as changed again.
+        if (area.contains(last.area) ||
+            (last.area.contains(area) && 2 * areaOf(area) >= areaOf(last.area)) ||
             (areaOf(u) <= kSmallChange && areaOf(u) <= areaOf(last.area) + areaOf(area))) {
             last.area = u;
             last.serial = changeSerial;
@@ -286,13 +289,19 @@ void freshen(Bitmap &b, Span r) {
         n.x1 = std::max(n.x1, f.x1);
         n.y1 = std::max(n.y1, f.y1);
     }
-    for (int y = n.y0; y < n.y1; ++y) {
-        if (f.empty() || y < f.y0 || y >= f.y1) {
-            fillSpanRow(b, y, n.x0, n.x1);
-        } else {
-            fillSpanRow(b, y, n.x0, f.x0);
-            fillSpanRow(b, y, f.x1, n.x1);
+    if (f.empty()) {
+        for (int y = n.y0; y < n.y1; ++y) fillSpanRow(b, y, n.x0, n.x1);
+    } else {
+        // Only the strips around the old rectangle are new: whole rows above and below it, and
+        // its rows only where the new rectangle reaches past its sides.
+        for (int y = n.y0; y < f.y0; ++y) fillSpanRow(b, y, n.x0, n.x1);
+        if (n.x0 < f.x0 || f.x1 < n.x1) {
+            for (int y = f.y0; y < f.y1; ++y) {
+                fillSpanRow(b, y, n.x0, f.x0);
+                fillSpanRow(b, y, f.x1, n.x1);
+            }
         }
+        for (int y = f.y1; y < n.y1; ++y) fillSpanRow(b, y, n.x0, n.x1);
     }
     b.fresh = n;
 }

@@ -687,6 +687,58 @@ TEST(DeferredFills, OverlayTurnoverStaysExactOverManyTicks) {
     }
 }
 
+// Surfaces larger than the log's small-change merging: a whole-surface write followed by
+// small writes inside it, each repeat of the stretch compared with one done afresh.
+TEST(RepeatedStretch, SmallChangesInsideAWholeSurfaceWriteAreRedone) {
+    constexpr int SW = 360, SH = 180, DW = 257, DH = 301;
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        std::mt19937 rng(seed);
+        auto pick = [&rng](int lo, int hi) {
+            return std::uniform_int_distribution<int>(lo, hi)(rng);
+        };
+        const COLORREF colours[] = {kLand, kSea, kWhite, kBlack, 0x0000ff, 0x00ff00};
+        HPEN pen = CreatePen(PS_SOLID, 0, 0x0000ff);
+        {
+            Surface src(SW, SH), other(SW, SH), dst(DW, DH);
+            for (int i = 0; i < 500; ++i)
+                SetPixelV(other.dc, pick(0, SW - 1), pick(0, SH - 1), colours[pick(0, 5)]);
+            SelectObject(src.dc, pen);
+            for (int step = 0; step < 40; ++step) {
+                const int x = pick(0, SW - 1), y = pick(0, SH - 1);
+                switch (step % 8 == 0 ? 0 : pick(1, 4)) {
+                case 0: // the whole source at once, as a lunation's first map does
+                    BitBlt(src.dc, 0, 0, SW, SH, other.dc, pick(0, 3), pick(0, 3), SRCCOPY);
+                    break;
+                case 1:
+                    SetPixelV(src.dc, x, y, colours[pick(0, 5)]);
+                    break;
+                case 2:
+                    MoveToEx(src.dc, x, y, nullptr);
+                    LineTo(src.dc, x + pick(-9, 9), y + pick(-30, 30));
+                    break;
+                case 3:
+                    BitBlt(src.dc, x, y, pick(1, 12), pick(1, 12), other.dc, x, y,
+                           pick(0, 1) ? SRCPAINT : SRCAND);
+                    break;
+                default:
+                    BitBlt(dst.dc, pick(0, DW - 1), pick(0, DH - 1), 9, 9, nullptr, 0, 0,
+                           WHITENESS);
+                    break;
+                }
+                Surface expect(DW, DH);
+                BitBlt(expect.dc, 0, 0, DW, DH, dst.dc, 0, 0, SRCCOPY);
+                StretchBlt(expect.dc, 0, 0, DW, DH, src.dc, 0, 0, SW, SH, SRCCOPY);
+                StretchBlt(dst.dc, 0, 0, DW, DH, src.dc, 0, 0, SW, SH, SRCCOPY);
+                for (int py = 0; py < DH; ++py)
+                    for (int px = 0; px < DW; ++px)
+                        ASSERT_EQ(GetPixel(dst.dc, px, py), GetPixel(expect.dc, px, py))
+                            << "seed " << seed << " step " << step << " pixel " << px << "," << py;
+            }
+        }
+        EXPECT_TRUE(DeleteObject(pen));
+    }
+}
+
 // The same SRCCOPY stretch repeated while the source and the destination change between the
 // repeats: each result equals a stretch done afresh into a new surface.
 TEST(RepeatedStretch, RedoesExactlyWhatChanged) {

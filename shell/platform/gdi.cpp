@@ -290,18 +290,21 @@ void freshen(Bitmap &b, Span r) {
         n.y1 = std::max(n.y1, f.y1);
     }
     if (f.empty()) {
-        for (int y = n.y0; y < n.y1; ++y) fillSpanRow(b, y, n.x0, n.x1);
+        for (int y = n.y0; y < n.y1; ++y)
+            fillSpanRow(b, y, n.x0, n.x1);
     } else {
         // Only the strips around the old rectangle are new: whole rows above and below it, and
         // its rows only where the new rectangle reaches past its sides.
-        for (int y = n.y0; y < f.y0; ++y) fillSpanRow(b, y, n.x0, n.x1);
+        for (int y = n.y0; y < f.y0; ++y)
+            fillSpanRow(b, y, n.x0, n.x1);
         if (n.x0 < f.x0 || f.x1 < n.x1) {
             for (int y = f.y0; y < f.y1; ++y) {
                 fillSpanRow(b, y, n.x0, f.x0);
                 fillSpanRow(b, y, f.x1, n.x1);
             }
         }
-        for (int y = f.y1; y < n.y1; ++y) fillSpanRow(b, y, n.x0, n.x1);
+        for (int y = f.y1; y < n.y1; ++y)
+            fillSpanRow(b, y, n.x0, n.x1);
     }
     b.fresh = n;
 }

@@ -41,8 +41,14 @@ struct UtParts {
 double julianDateUt(CivilDate date, double hoursUt = 0);
 // The calendar date and clock time of a Julian date (UT), rounded to the nearest second.
 UtParts splitUt(double jdUt);
-// TT - UT in seconds at the Julian date (UT) `jdUt`: the polynomial expressions of
-// Espenak and Meeus (2006) for 1900..2150, continued by their long-term parabola outside.
+// TT - UT in seconds at the Julian date (UT) `jdUt`:
+// - before 1972: the polynomial expressions of Espenak and Meeus (2006), within about 1 s of
+//   the observed values;
+// - from 1972 to 2026: TT - UTC, 32.184 s plus TAI - UTC from ERFA's leap-second table
+//   (eraDat); UT1 - UTC is left out, so the error stays below 0.9 s;
+// - after 2026: the Espenak-Meeus trend joined to the 2026 value, a prediction whose error
+//   may reach a minute or more by 2099.
+// It steps by -0.07 s at 1972-01-01 and by each leap second, and is otherwise continuous.
 double deltaT(double jdUt);
 
 // ---- Geocentric positions (everything that depends on time alone) ----------------------------

@@ -24,10 +24,12 @@ UtParts splitUt(double jdUt) {
     return UtParts{y, m, d, s / 3600, s / 60 % 60, s % 60};
 }
 
-double deltaT(double jdUt) {
-    // F. Espenak and J. Meeus, Five Millennium Canon of Solar Eclipses: -1999 to +3000,
-    // NASA/TP-2006-214141 (2006), section 2.6, "Polynomial expressions for delta T".
-    const double y = 2000.0 + (jdUt - 2451544.5) / 365.2425; // decimal year
+namespace {
+
+// F. Espenak and J. Meeus, Five Millennium Canon of Solar Eclipses: -1999 to +3000,
+// NASA/TP-2006-214141 (2006), section 2.6, "Polynomial expressions for delta T"; `y` is the
+// decimal year.
+double espenakMeeus(double y) {
     double t = 0;
     if (y < 1900) { // 1800..1860 and 1860..1900 are not needed in the almanac's range
         const double u = (y - 1820) / 100;
@@ -65,6 +67,35 @@ double deltaT(double jdUt) {
     }
     const double u = (y - 1820) / 100;
     return -20 + 32 * u * u;
+}
+
+// TT - UTC in seconds at a Julian date (UTC) from 1972 on: 32.184 s plus TAI - UTC from
+// ERFA's table of leap seconds. Past the table's last entry it holds that entry's value.
+double ttMinusUtc(double jdUtc) {
+    int y = 0, m = 0, d = 0;
+    double fraction = 0;
+    eraJd2cal(jdUtc, 0, &y, &m, &d, &fraction);
+    double taiMinusUtc = 0;
+    eraDat(y, m, d, fraction, &taiMinusUtc); // status 1 (a year past the table) keeps its value
+    return 32.184 + taiMinusUtc;
+}
+
+constexpr double kJd1972 = 2441317.5;     // 1972-01-01 0h UTC, the first leap-second epoch
+constexpr double kJdKnownEnd = 2461041.5; // 2026-01-01: no leap second announced before it
+
+double decimalYear(double jdUt) {
+    return 2000.0 + (jdUt - 2451544.5) / 365.2425;
+}
+
+} // namespace
+
+double deltaT(double jdUt) {
+    if (jdUt < kJd1972) return espenakMeeus(decimalYear(jdUt));
+    if (jdUt < kJdKnownEnd) return ttMinusUtc(jdUt);
+    // Beyond what is known, the Espenak-Meeus trend carried on from the last known value, so
+    // that delta T stays continuous.
+    return ttMinusUtc(kJdKnownEnd) + espenakMeeus(decimalYear(jdUt)) -
+           espenakMeeus(decimalYear(kJdKnownEnd));
 }
 
 } // namespace almanac

@@ -59,7 +59,8 @@ TEST(SightingCli, MeccaRamadan1445) {
     EXPECT_EQ(first["state"], "ok");
     EXPECT_EQ(first["yallopClass"], "F");
     EXPECT_EQ(first["odehZone"], "D");
-    EXPECT_EQ(first["conjunction"], "2024-03-10T09:00:20Z");
+    // The new moon of 10 March 2024 at 09:00 UT (to the minute, as the IAC and almanacs list it).
+    EXPECT_EQ(first["conjunction"].get<std::string>().substr(0, 17), "2024-03-10T09:00:");
     EXPECT_NEAR(first["lagMinutes"].get<double>(), 13, 1);
     const nlohmann::json second = sighting(std::string("--date 2024-03-11 ") + kMecca);
     EXPECT_EQ(second["yallopClass"], "A");

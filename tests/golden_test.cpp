@@ -1,6 +1,8 @@
 // Golden outputs of the telvor tool: whole lunation traces, renders, every frame of a preview
 // lunation and a long moon batch must stay identical to the bit. The recorded digests live in
 // tests/golden/outputs.txt; TELVOR_GOLDEN_UPDATE=1 rewrites the entries of the cases run.
+// TELVOR_GOLDEN_COMMAND runs another build of the tool against the same digests (the Windows
+// telvor.exe under Wine, say); it never records.
 #include <png.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -45,7 +47,9 @@ std::string withoutInput(const std::string &out) {
 
 // Runs the tool and returns its standard output; a non-zero exit fails the calling test.
 std::string telvor(const std::string &args) {
-    const std::string command = std::string(TELVOR_BIN) + " " + args + " 2>/dev/null";
+    const char *other = std::getenv("TELVOR_GOLDEN_COMMAND");
+    const std::string command =
+        std::string(other && *other ? other : TELVOR_BIN) + " " + args + " 2>/dev/null";
     FILE *pipe = popen(command.c_str(), "r");
     EXPECT_NE(pipe, nullptr) << command;
     if (!pipe) return "";
@@ -119,7 +123,9 @@ Entries readGolden() {
 // Compares the entries of one case with the recorded ones, or records them.
 void checkGolden(const std::string &prefix, const Entries &actual) {
     Entries golden = readGolden();
-    if (const char *u = std::getenv("TELVOR_GOLDEN_UPDATE"); u && std::string(u) == "1") {
+    const char *other = std::getenv("TELVOR_GOLDEN_COMMAND");
+    if (const char *u = std::getenv("TELVOR_GOLDEN_UPDATE");
+        u && std::string(u) == "1" && !(other && *other)) {
         for (auto it = golden.begin(); it != golden.end();)
             it = it->first.rfind(prefix, 0) == 0 ? golden.erase(it) : std::next(it);
         golden.insert(actual.begin(), actual.end());

@@ -59,6 +59,13 @@ if(TARGET telvor)
                                                              TIMEOUT 1500
                                                              RESOURCE_LOCK telvor_windows)
   set_tests_properties(windows_wine_parity windows_wine_telvor_parity PROPERTIES LABELS wine)
+  # telvor.exe against the recorded golden digests: the Windows build's own identity run.
+  if(TARGET golden_test)
+    add_test(NAME windows_wine_golden COMMAND sh ${windows_scripts}/wine-golden.sh
+                                              ${windows_scratch}/golden $<TARGET_FILE:golden_test>)
+    set_tests_properties(windows_wine_golden PROPERTIES FIXTURES_REQUIRED telvor_wine TIMEOUT 1500
+                                                        RESOURCE_LOCK telvor_windows LABELS wine)
+  endif()
 endif()
 set_tests_properties(windows_wine_prefix windows_pe_check windows_wine_fullscreen
                      windows_wine_preview windows_wine_configure windows_wine_settings_readonly

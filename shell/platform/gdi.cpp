@@ -77,6 +77,7 @@ bool deferFills = true;
 uint64_t changeSerial = 0; // counts every change of any bitmap's pixels
 constexpr size_t kLogLength = 32;
 constexpr int64_t kSmallChange = 64 * 64; // small neighbouring changes are merged in the log
+constexpr int kFreshGrowth = 32; // columns by which a deferred fill's fresh rectangle widens
 
 struct Pen {
     uint32_t pixel = 0; // the colour as a pixel word
@@ -288,6 +289,11 @@ void freshen(Bitmap &b, Span r) {
         n.y0 = std::min(n.y0, f.y0);
         n.x1 = std::max(n.x1, f.x1);
         n.y1 = std::max(n.y1, f.y1);
+        // Widening walks every row of the rectangle, and lines drawn column by column widen it
+        // one column at a time: widen by a few columns at once. The extra pixels are filled
+        // with the background they stand for, so nothing they show changes.
+        if (n.x0 < f.x0) n.x0 = std::max(0, std::min(n.x0, f.x0 - kFreshGrowth));
+        if (n.x1 > f.x1) n.x1 = std::min(b.width, std::max(n.x1, f.x1 + kFreshGrowth));
     }
     if (f.empty()) {
         for (int y = n.y0; y < n.y1; ++y)

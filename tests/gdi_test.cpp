@@ -347,6 +347,50 @@ TEST(Lines, FarOffLinesClipWithoutHanging) {
     EXPECT_TRUE(LineTo(s.dc, 2000000000, -2000000000));
 }
 
+// Random lines, short and far-reaching, against the rounding Bresenham rule worked out
+// point by point: step k of n along the major axis lies (2km + n) div 2n along the minor one.
+TEST(Lines, EveryPointIsTheRoundedStepOfItsLine) {
+    const int w = 61, h = 47;
+    std::mt19937 rng(2024);
+    std::uniform_int_distribution<int> inside(-8, 68), farOff(-2000000000, 2000000000);
+    std::vector<COLORREF> want(size_t(w * h));
+    for (int line = 0; line < 400; ++line) {
+        Surface s(w, h);
+        fill(s.dc, w, h, kWhite);
+        std::fill(want.begin(), want.end(), kWhite);
+        const bool far = line % 2 == 1, bothFar = line % 4 == 3;
+        int64_t x0 = bothFar ? farOff(rng) : inside(rng), y0 = bothFar ? farOff(rng) : inside(rng);
+        int64_t x1 = far ? farOff(rng) : inside(rng), y1 = far ? farOff(rng) : inside(rng);
+        if (bothFar) { // through a point near the surface, so that it is crossed
+            x1 = 2 * inside(rng) - x0;
+            y1 = 2 * inside(rng) - y0;
+            if (x1 < INT32_MIN || x1 > INT32_MAX || y1 < INT32_MIN || y1 > INT32_MAX) continue;
+        }
+        const int64_t dx = x1 - x0, dy = y1 - y0;
+        const bool xMajor = std::abs(dx) >= std::abs(dy);
+        const int64_t n = std::max(std::abs(dx), std::abs(dy)),
+                      m = std::min(std::abs(dx), std::abs(dy));
+        const int64_t sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1,
+                      sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
+        for (int64_t u = 0; u < (xMajor ? w : h); ++u) {
+            const int64_t k = (u - (xMajor ? x0 : y0)) * sMajor;
+            if (k < 0 || k >= n) continue;
+            const int64_t v = (xMajor ? y0 : x0) +
+                              sMinor * int64_t((__int128{2} * k * m + n) / (__int128{2} * n));
+            const int64_t x = xMajor ? u : v, y = xMajor ? v : u;
+            if (x >= 0 && y >= 0 && x < w && y < h) want[size_t(y * w + x)] = kBlack;
+        }
+        MoveToEx(s.dc, int(x0), int(y0), nullptr);
+        ASSERT_TRUE(LineTo(s.dc, int(x1), int(y1)));
+        int wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                wrong += GetPixel(s.dc, x, y) != want[size_t(y * w + x)];
+        ASSERT_EQ(wrong, 0) << "line " << line << " from (" << x0 << "," << y0 << ") to (" << x1
+                            << "," << y1 << ")";
+    }
+}
+
 // --- Text ---------------------------------------------------------------------------------
 
 // Bounds of the pixels of colour c: {minX, maxX, count}.

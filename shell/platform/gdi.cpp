@@ -556,13 +556,24 @@ void drawLine(Bitmap &b, int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_
         kLo = std::max(kLo, major0 - (limit - 1));
         kHi = std::min(kHi, major0);
     }
-    for (int64_t k = kLo; k <= kHi; ++k) {
-        // Rounds to nearest, as Bresenham; 128 bits as far-off coordinates overflow 64.
-        int64_t minorStep = int64_t((__int128{2} * k * m + n) / (__int128{2} * n));
+    if (kLo > kHi) return;
+    // Step k's minor offset is (2km + n) div 2n, rounded to nearest as Bresenham. The first is
+    // divided in 128 bits, as far-off coordinates overflow 64; then the remainder carries it on
+    // (m <= n, so the offset grows by at most one a step and the remainder stays below 4n).
+    const __int128 first = __int128{2} * kLo * m + n;
+    int64_t minorStep = int64_t(first / (__int128{2} * n));
+    int64_t rest = int64_t(first % (__int128{2} * n));
+    for (int64_t k = kLo;; ++k) {
         if (xMajor)
             plot(b, x0 + sx * k, y0 + sy * minorStep, pixel);
         else
             plot(b, x0 + sx * minorStep, y0 + sy * k, pixel);
+        if (k == kHi) break;
+        rest += 2 * m;
+        if (rest >= 2 * n) {
+            rest -= 2 * n;
+            ++minorStep;
+        }
     }
 }
 

@@ -366,6 +366,8 @@ TEST(Lines, EveryPointIsTheRoundedStepOfItsLine) {
             y1 = 2 * inside(rng) - y0;
             if (x1 < INT32_MIN || x1 > INT32_MAX || y1 < INT32_MIN || y1 > INT32_MAX) continue;
         }
+        if (line % 8 == 4) y1 = y0; // straight lines, across and down
+        if (line % 8 == 6) x1 = x0;
         const int64_t dx = x1 - x0, dy = y1 - y0;
         const bool xMajor = std::abs(dx) >= std::abs(dy);
         const int64_t n = std::max(std::abs(dx), std::abs(dy)),

@@ -16,6 +16,16 @@ constexpr COLORREF kSea = 0x800080;
 constexpr COLORREF kDateLine = 0xff0000;
 constexpr COLORREF kWhite = 0xffffff;
 constexpr COLORREF kBlack = 0x000000;
+// The colours the random drawing tests pick from: the map's, the fills' and two pens'.
+constexpr COLORREF kMixed[] = {kLand, kSea, kWhite, kBlack, 0x0000ff, 0x00ff00};
+
+// Seeded dice for the random drawing tests: dice(lo, hi) is uniform over lo..hi.
+struct Dice {
+    std::mt19937 rng;
+    explicit Dice(unsigned seed) : rng(seed) {}
+    int operator()(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+    COLORREF colour() { return kMixed[(*this)(0, 5)]; }
+};
 
 // A memory DC with its own bitmap selected, released in the order the display uses.
 struct Surface {
@@ -637,12 +647,10 @@ TEST(Backend, DCForBitmapDrawsIntoItAndReleasesOnlyTheDC) {
 // and whole; returns the pixels of all three (read both by GetPixel and by the backend's view).
 std::vector<uint32_t> drawAtRandom(unsigned seed, bool deferred) {
     gdiSetDeferredFills(deferred);
-    std::mt19937 rng(seed);
-    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    Dice pick(seed);
     constexpr int W = 37, H = 23;
     const DWORD fills[] = {WHITENESS, BLACKNESS, DSTINVERT};
     const DWORD merges[] = {SRCCOPY, SRCPAINT, SRCAND};
-    const COLORREF colours[] = {kLand, kSea, kWhite, kBlack, 0x0000ff, 0x00ff00};
     HPEN pens[] = {CreatePen(PS_SOLID, 0, 0x0000ff), CreatePen(PS_SOLID, 0, 0x00ff00)};
     std::vector<uint32_t> seen;
     { // the surfaces go, releasing the pens, before the pens are deleted
@@ -672,7 +680,7 @@ std::vector<uint32_t> drawAtRandom(unsigned seed, bool deferred) {
                 LineTo(d, pick(-20, W + 20), pick(-20, H + 20));
                 break;
             case 5:
-                SetPixelV(d, pick(-1, W), pick(-1, H), colours[pick(0, 5)]);
+                SetPixelV(d, pick(-1, W), pick(-1, H), pick.colour());
                 break;
             case 6:
                 seen.push_back(GetPixel(d, pick(-1, W), pick(-1, H)));
@@ -733,51 +741,45 @@ TEST(DeferredFills, OverlayTurnoverStaysExactOverManyTicks) {
     }
 }
 
-// Surfaces larger than the log's small-change merging: a whole-surface write followed by
-// small writes inside it, each repeat of the stretch compared with one done afresh.
-TEST(RepeatedStretch, SmallChangesInsideAWholeSurfaceWriteAreRedone) {
-    constexpr int SW = 360, SH = 180, DW = 257, DH = 301;
-    for (unsigned seed = 1; seed <= 8; ++seed) {
-        std::mt19937 rng(seed);
-        auto pick = [&rng](int lo, int hi) {
-            return std::uniform_int_distribution<int>(lo, hi)(rng);
-        };
-        const COLORREF colours[] = {kLand, kSea, kWhite, kBlack, 0x0000ff, 0x00ff00};
-        HPEN pen = CreatePen(PS_SOLID, 0, 0x0000ff);
+// A source, a second source and a destination for the repeated stretch tests.
+struct StretchRig {
+    Surface src, other, dst;
+    StretchRig(int sw, int sh, int dw, int dh) : src(sw, sh), other(sw, sh), dst(dw, dh) {}
+};
+struct Box {
+    int x, y, w, h;
+};
+struct Extent {
+    int w, h;
+};
+
+// For each seed: `setup`, then `steps` random changes by `change(pick, rig, step)`, each followed
+// by the same SRCCOPY stretch of `from` in the source to `to` in the destination; the result
+// (source and target give the surfaces' sizes) must equal that stretch done afresh onto a copy
+// of the destination.
+template <class Setup, class Change>
+void checkRepeatedStretch(unsigned seeds, int steps, Extent source, Extent target, Box from, Box to,
+                          COLORREF penColour, Setup setup, Change change) {
+    for (unsigned seed = 1; seed <= seeds; ++seed) {
+        Dice pick(seed);
+        HPEN pen = CreatePen(PS_SOLID, 0, penColour);
         {
-            Surface src(SW, SH), other(SW, SH), dst(DW, DH);
-            for (int i = 0; i < 500; ++i)
-                SetPixelV(other.dc, pick(0, SW - 1), pick(0, SH - 1), colours[pick(0, 5)]);
-            SelectObject(src.dc, pen);
-            for (int step = 0; step < 40; ++step) {
-                const int x = pick(0, SW - 1), y = pick(0, SH - 1);
-                switch (step % 8 == 0 ? 0 : pick(1, 4)) {
-                case 0: // the whole source at once, as a lunation's first map does
-                    BitBlt(src.dc, 0, 0, SW, SH, other.dc, pick(0, 3), pick(0, 3), SRCCOPY);
-                    break;
-                case 1:
-                    SetPixelV(src.dc, x, y, colours[pick(0, 5)]);
-                    break;
-                case 2:
-                    MoveToEx(src.dc, x, y, nullptr);
-                    LineTo(src.dc, x + pick(-9, 9), y + pick(-30, 30));
-                    break;
-                case 3:
-                    BitBlt(src.dc, x, y, pick(1, 12), pick(1, 12), other.dc, x, y,
-                           pick(0, 1) ? SRCPAINT : SRCAND);
-                    break;
-                default:
-                    BitBlt(dst.dc, pick(0, DW - 1), pick(0, DH - 1), 9, 9, nullptr, 0, 0,
-                           WHITENESS);
-                    break;
-                }
+            StretchRig rig(source.w, source.h, target.w, target.h);
+            setup(pick, rig);
+            SelectObject(rig.src.dc, pen);
+            const int DW = target.w, DH = target.h;
+            for (int step = 0; step < steps; ++step) {
+                change(pick, rig, step);
+                if (::testing::Test::HasFatalFailure()) return;
                 Surface expect(DW, DH);
-                BitBlt(expect.dc, 0, 0, DW, DH, dst.dc, 0, 0, SRCCOPY);
-                StretchBlt(expect.dc, 0, 0, DW, DH, src.dc, 0, 0, SW, SH, SRCCOPY);
-                StretchBlt(dst.dc, 0, 0, DW, DH, src.dc, 0, 0, SW, SH, SRCCOPY);
+                BitBlt(expect.dc, 0, 0, DW, DH, rig.dst.dc, 0, 0, SRCCOPY);
+                StretchBlt(expect.dc, to.x, to.y, to.w, to.h, rig.src.dc, from.x, from.y, from.w,
+                           from.h, SRCCOPY);
+                StretchBlt(rig.dst.dc, to.x, to.y, to.w, to.h, rig.src.dc, from.x, from.y, from.w,
+                           from.h, SRCCOPY);
                 for (int py = 0; py < DH; ++py)
                     for (int px = 0; px < DW; ++px)
-                        ASSERT_EQ(GetPixel(dst.dc, px, py), GetPixel(expect.dc, px, py))
+                        ASSERT_EQ(GetPixel(rig.dst.dc, px, py), GetPixel(expect.dc, px, py))
                             << "seed " << seed << " step " << step << " pixel " << px << "," << py;
             }
         }
@@ -785,67 +787,86 @@ TEST(RepeatedStretch, SmallChangesInsideAWholeSurfaceWriteAreRedone) {
     }
 }
 
+// Surfaces larger than the log's small-change merging: a whole-surface write followed by
+// small writes inside it, each repeat of the stretch compared with one done afresh.
+TEST(RepeatedStretch, SmallChangesInsideAWholeSurfaceWriteAreRedone) {
+    constexpr int SW = 360, SH = 180, DW = 257, DH = 301;
+    checkRepeatedStretch(
+        8, 40, Extent{SW, SH}, Extent{DW, DH}, Box{0, 0, SW, SH}, Box{0, 0, DW, DH}, 0x0000ff,
+        [](Dice &pick, StretchRig &rig) {
+            for (int i = 0; i < 500; ++i)
+                SetPixelV(rig.other.dc, pick(0, SW - 1), pick(0, SH - 1), pick.colour());
+        },
+        [](Dice &pick, StretchRig &rig, int step) {
+            const int x = pick(0, SW - 1), y = pick(0, SH - 1);
+            switch (step % 8 == 0 ? 0 : pick(1, 4)) {
+            case 0: // the whole source at once, as a lunation's first map does
+                BitBlt(rig.src.dc, 0, 0, SW, SH, rig.other.dc, pick(0, 3), pick(0, 3), SRCCOPY);
+                break;
+            case 1:
+                SetPixelV(rig.src.dc, x, y, pick.colour());
+                break;
+            case 2:
+                MoveToEx(rig.src.dc, x, y, nullptr);
+                LineTo(rig.src.dc, x + pick(-9, 9), y + pick(-30, 30));
+                break;
+            case 3:
+                BitBlt(rig.src.dc, x, y, pick(1, 12), pick(1, 12), rig.other.dc, x, y,
+                       pick(0, 1) ? SRCPAINT : SRCAND);
+                break;
+            default:
+                BitBlt(rig.dst.dc, pick(0, DW - 1), pick(0, DH - 1), 9, 9, nullptr, 0, 0,
+                       WHITENESS);
+                break;
+            }
+        });
+}
+
 // The same SRCCOPY stretch repeated while the source and the destination change between the
 // repeats: each result equals a stretch done afresh into a new surface.
 TEST(RepeatedStretch, RedoesExactlyWhatChanged) {
     constexpr int SW = 61, SH = 37, DW = 45, DH = 50;
-    for (unsigned seed = 1; seed <= 60; ++seed) {
-        std::mt19937 rng(seed);
-        auto pick = [&rng](int lo, int hi) {
-            return std::uniform_int_distribution<int>(lo, hi)(rng);
-        };
-        const COLORREF colours[] = {kLand, kSea, kWhite, kBlack, 0x0000ff, 0x00ff00};
-        HPEN pen = CreatePen(PS_SOLID, 0, 0x00ff00);
-        {
-            Surface src(SW, SH), other(SW, SH), dst(DW, DH);
+    checkRepeatedStretch(
+        60, 60, Extent{SW, SH}, Extent{DW, DH}, Box{2, 1, SW - 3, SH - 1}, Box{0, 4, DW, DH - 6},
+        0x00ff00,
+        [](Dice &pick, StretchRig &rig) {
             for (int i = 0; i < 200; ++i)
-                SetPixelV(src.dc, pick(0, SW - 1), pick(0, SH - 1), colours[pick(0, 5)]);
-            SelectObject(src.dc, pen);
-            for (int step = 0; step < 60; ++step) {
-                const int x = pick(-5, SW), y = pick(-5, SH), w = pick(0, 20), h = pick(0, 20);
-                switch (pick(0, 7)) {
-                case 0:
-                    SetPixelV(src.dc, x, y, colours[pick(0, 5)]);
-                    break;
-                case 1:
-                    MoveToEx(src.dc, x, y, nullptr);
-                    LineTo(src.dc, pick(-5, SW), pick(-5, SH));
-                    break;
-                case 2:
-                    BitBlt(src.dc, x, y, w, h, other.dc, pick(0, 9), pick(0, 9),
-                           pick(0, 1) ? SRCPAINT : SRCAND);
-                    break;
-                case 3:
-                    BitBlt(src.dc, 0, 0, SW, SH, nullptr, 0, 0, pick(0, 1) ? WHITENESS : DSTINVERT);
-                    break;
-                case 4: {
-                    PixelBuffer px; // written directly, as a backend may
-                    ASSERT_TRUE(gdiDCPixels(src.dc, &px));
-                    px.pixels[size_t(pick(0, SH - 1)) * SW + size_t(pick(0, SW - 1))] ^= 0x10;
-                    break;
-                }
-                case 5:
-                    BitBlt(dst.dc, pick(-5, DW), pick(-5, DH), w, h, nullptr, 0, 0, BLACKNESS);
-                    break;
-                case 6: // another stretch into the destination, which the next one must undo
-                    StretchBlt(dst.dc, 0, 0, DW, DH, other.dc, 0, 0, 7, 5, SRCCOPY);
-                    break;
-                default:
-                    SetPixelV(other.dc, pick(0, SW - 1), pick(0, SH - 1), colours[pick(0, 5)]);
-                    break;
-                }
-                Surface expect(DW, DH);
-                BitBlt(expect.dc, 0, 0, DW, DH, dst.dc, 0, 0, SRCCOPY);
-                StretchBlt(expect.dc, 0, 4, DW, DH - 6, src.dc, 2, 1, SW - 3, SH - 1, SRCCOPY);
-                StretchBlt(dst.dc, 0, 4, DW, DH - 6, src.dc, 2, 1, SW - 3, SH - 1, SRCCOPY);
-                for (int py = 0; py < DH; ++py)
-                    for (int px = 0; px < DW; ++px)
-                        ASSERT_EQ(GetPixel(dst.dc, px, py), GetPixel(expect.dc, px, py))
-                            << "seed " << seed << " step " << step << " pixel " << px << "," << py;
+                SetPixelV(rig.src.dc, pick(0, SW - 1), pick(0, SH - 1), pick.colour());
+        },
+        [](Dice &pick, StretchRig &rig, int) {
+            const int x = pick(-5, SW), y = pick(-5, SH), w = pick(0, 20), h = pick(0, 20);
+            switch (pick(0, 7)) {
+            case 0:
+                SetPixelV(rig.src.dc, x, y, pick.colour());
+                break;
+            case 1:
+                MoveToEx(rig.src.dc, x, y, nullptr);
+                LineTo(rig.src.dc, pick(-5, SW), pick(-5, SH));
+                break;
+            case 2:
+                BitBlt(rig.src.dc, x, y, w, h, rig.other.dc, pick(0, 9), pick(0, 9),
+                       pick(0, 1) ? SRCPAINT : SRCAND);
+                break;
+            case 3:
+                BitBlt(rig.src.dc, 0, 0, SW, SH, nullptr, 0, 0, pick(0, 1) ? WHITENESS : DSTINVERT);
+                break;
+            case 4: {
+                PixelBuffer px; // written directly, as a backend may
+                ASSERT_TRUE(gdiDCPixels(rig.src.dc, &px));
+                px.pixels[size_t(pick(0, SH - 1)) * SW + size_t(pick(0, SW - 1))] ^= 0x10;
+                break;
             }
-        }
-        EXPECT_TRUE(DeleteObject(pen));
-    }
+            case 5:
+                BitBlt(rig.dst.dc, pick(-5, DW), pick(-5, DH), w, h, nullptr, 0, 0, BLACKNESS);
+                break;
+            case 6: // another stretch into the destination, which the next one must undo
+                StretchBlt(rig.dst.dc, 0, 0, DW, DH, rig.other.dc, 0, 0, 7, 5, SRCCOPY);
+                break;
+            default:
+                SetPixelV(rig.other.dc, pick(0, SW - 1), pick(0, SH - 1), pick.colour());
+                break;
+            }
+        });
 }
 
 } // namespace

@@ -560,11 +560,10 @@ void drawLine(Bitmap &b, int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_
     if (m == 0) { // a straight line stays on one row or column: write it with a stride
         const int64_t minor = xMajor ? y0 : x0;
         if (minor < 0 || minor >= (xMajor ? b.height : b.width)) return;
-        const int64_t stride = xMajor ? 1 : b.width, start = major0 + smaj * kLo;
-        uint32_t *p =
-            b.pixels.data() + (xMajor ? minor * b.width + start : start * b.width + minor);
-        for (int64_t k = kLo; k <= kHi; ++k, p += smaj * stride)
-            *p = pixel;
+        const int64_t step = smaj * (xMajor ? 1 : b.width), start = major0 + smaj * kLo;
+        int64_t at = xMajor ? minor * b.width + start : start * b.width + minor;
+        for (int64_t k = kLo; k <= kHi; ++k, at += step)
+            b.pixels[size_t(at)] = pixel;
         return;
     }
     // Step k's minor offset is (2km + n) div 2n, rounded to nearest as Bresenham. The first is

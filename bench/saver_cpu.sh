@@ -2,11 +2,15 @@
 # CPU taken by telvor-saver /s and by its X server (Xvfb) over the saver's first seconds, from
 # /proc/PID/stat, as a percentage of one core.
 # Usage: saver_cpu.sh TELVOR-SAVER [SECONDS (60)] [WIDTHxHEIGHT ... (1024x768 1920x1080)]
+# SAVER_OPTIONS are given to the saver before /s; measuring starts SETTLE seconds (1) after it.
+# The dwell between lunations, for one: SAVER_OPTIONS="-speed 99 -full-speed -dwell 99" SETTLE=40
 set -eu
 SAVER=$(realpath "${1:?the telvor-saver program}")
 SECONDS_RUN=${2:-60}
 shift $(($# < 2 ? $# : 2))
 SIZES=${*:-1024x768 1920x1080}
+SAVER_OPTIONS=${SAVER_OPTIONS:-}
+SETTLE=${SETTLE:-1}
 command -v Xvfb >/dev/null || { echo "Xvfb is needed" >&2; exit 77; }
 TICKS=$(getconf CLK_TCK)
 WORK=$(mktemp -d)
@@ -27,9 +31,10 @@ for size in $SIZES; do
     read -r number <"$WORK/fd"
     rm "$WORK/fd"
     # Fresh settings (the defaults: speed 33), in a folder of our own.
-    XDG_CONFIG_HOME=$WORK/config DISPLAY=:$number "$SAVER" /s &
+    # shellcheck disable=SC2086 # the options are words
+    XDG_CONFIG_HOME=$WORK/config DISPLAY=:$number "$SAVER" $SAVER_OPTIONS /s &
     SAVERPID=$!
-    sleep 1
+    sleep "$SETTLE"
     s0=$(cpu "$SAVERPID")
     x0=$(cpu "$XVFB")
     sleep "$SECONDS_RUN"

@@ -2,6 +2,7 @@
 // defaults and the inputs in every answer, the command-line conventions and the choice of a
 // lunation by its lunar month.
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <filesystem>
 #include <fstream>
@@ -90,6 +91,47 @@ TEST(CliIo, RenderWritesAWholePictureOrNone) {
     EXPECT_FALSE(std::filesystem::exists(dir + "/y.png"));
     EXPECT_EQ(filesIn(dir), 0u) << "a temporary file was left";
     std::filesystem::remove_all(dir);
+}
+
+// An output path that is a link or not a regular file: the link stays and its file is written;
+// a FIFO or a device is written through, never replaced by a file.
+TEST(CliIo, OutputThroughLinksFifosAndDevices) {
+    namespace fs = std::filesystem;
+    const std::string dir = scratchFolder();
+    const std::string render = "render --date 2024-06-15 --zone 0 --size 160x120 --out ";
+    const std::string png("\x89PNG", 4);
+    std::ofstream(dir + "/real.png") << "old";
+    fs::create_symlink("real.png", dir + "/link.png");
+    fs::create_symlink("made.png", dir + "/dangling.png");
+    for (const char *name : {"link.png", "dangling.png"}) {
+        Outcome r = telvor(render + dir + "/" + name);
+        EXPECT_EQ(r.code, 0) << name << ": " << r.err;
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir + "/" + name))) << name;
+    }
+    EXPECT_EQ(slurp(dir + "/real.png").substr(0, 4), png) << "the file behind the link";
+    EXPECT_EQ(slurp(dir + "/made.png").substr(0, 4), png) << "the file a dangling link names";
+
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    // The reader gives up after a while, so a tool that never opens the FIFO cannot hang the test.
+    const std::string fifo = "sh -c 'timeout 30 cat " + dir + "/fifo >" + dir + "/got & " +
+                             std::string(TELVOR_BIN) + " " + render + dir +
+                             "/fifo; s=$?; wait; exit $s'";
+    int status = std::system(fifo.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(fs::is_fifo(dir + "/fifo")) << "the FIFO was replaced";
+    EXPECT_EQ(slurp(dir + "/got").substr(0, 4), png) << "the picture through the FIFO";
+
+    // A full device (made here, so that a fault cannot replace the system's /dev/full): the
+    // write fails and the device stays.
+    if (mknod((dir + "/full").c_str(), S_IFCHR | 0600, makedev(1, 7)) == 0) {
+        Outcome r = telvor(render + dir + "/full");
+        expectOneLineError(r, 1, "a full device");
+        EXPECT_TRUE(fs::is_character_file(dir + "/full")) << "the device was replaced";
+    }
+    for (const auto &entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+    fs::remove_all(dir);
 }
 
 // --- Strict values ---------------------------------------------------------------------------

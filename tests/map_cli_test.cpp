@@ -4,8 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -185,8 +187,40 @@ TEST(MapCommand, BadOptionsGiveOneLineAndExitTwo) {
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << args << ": " << err;
         EXPECT_FALSE(std::ifstream(png).good()) << args;
     }
-    std::string err;
-    EXPECT_EQ(run("map --date 2024-03-10 --step 30 --csv /nonexistent/dir/x.csv", &err), 1);
+}
+
+// Every output path is tried before the work, and each file appears whole or not at all.
+TEST(MapCommand, OutputsRefusedBeforeTheWorkAndWrittenWhole) {
+    const std::string png = dir() + "whole.png", csv = dir() + "whole.csv";
+    for (const std::string &bad : std::vector<std::string>{"--csv /nonexistent/dir/x.csv",
+                                                           "--geojson /nonexistent/dir/x.json",
+                                                           "--csv " + testing::TempDir()}) {
+        std::string err;
+        EXPECT_EQ(run("map --date 2024-03-10 --step 30 --out " + png + " " + bad, &err), 2) << bad;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << bad << ": " << err;
+        EXPECT_NE(err.find(bad.substr(0, bad.find(' '))), std::string::npos) << err;
+        EXPECT_FALSE(std::ifstream(png).good()) << "a picture was written with " << bad;
+    }
+    // Ended by a signal in the middle of a fine map: no file, no temporary left.
+    const std::string folder = dir() + "signal";
+    std::filesystem::create_directory(folder);
+    const std::string cmd = "sh -c '" + std::string(TELVOR_BIN) +
+                            " map --date 2024-03-10 --step 0.1 --threads 1 --out " + folder +
+                            "/m.png --csv " + folder + "/m.csv & sleep 0.5; kill -TERM $!; wait'";
+    EXPECT_EQ(std::system(cmd.c_str()) == -1, false);
+    EXPECT_TRUE(std::filesystem::is_empty(folder)) << "left in " << folder;
+    std::filesystem::remove_all(folder);
+    // The CSV and the picture appear complete.
+    EXPECT_EQ(run("map --date 2024-03-10 --step 30 --out " + png + " --csv " + csv), 0);
+    std::ifstream lines(csv);
+    std::string line;
+    int n = 0;
+    while (std::getline(lines, line))
+        ++n;
+    EXPECT_EQ(n, 1 + 6 * 12) << "the header and one line per 30-degree cell";
+    EXPECT_EQ(readPng(png).width > 0, true);
+    std::remove(png.c_str());
+    std::remove(csv.c_str());
 }
 
 TEST(RenderCommand, AnnotatedCopyHasTheLegendStrip) {

@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <mutex>
 
 #include <nlohmann/json.hpp>
@@ -15,44 +14,26 @@
 #include "maps/eveningmap.h"
 #include "maps/hijri.h"
 #include "shell/platform/backend.h"
+#include "tools/output.h"
 #include "tools/saverrun.h"
 
 namespace {
 
-struct FileCloser {
-    void operator()(FILE *f) const {
-        if (f) std::fclose(f);
-    }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
-
-// Closes the file and reports whether everything reached it.
-bool finish(File &f) {
-    const bool ok = !std::ferror(f.get());
-    return std::fclose(f.release()) == 0 && ok;
-}
-
-bool writeCsv(const std::string &path, const EveningMap &map) {
-    File f(std::fopen(path.c_str(), "w"));
-    if (!f) return false;
-    std::vector<char> buffer(1 << 20);
-    std::setvbuf(f.get(), buffer.data(), _IOFBF, buffer.size());
-    std::fputs("lat,lon,value,class,bestTime\n", f.get());
+void writeCsv(FILE *f, const EveningMap &map) {
+    std::fputs("lat,lon,value,class,bestTime\n", f);
     for (int row = 0; row < map.rows; ++row)
         for (int col = 0; col < map.cols; ++col) {
             const MapCell &c = map.cell(row, col);
-            std::fprintf(f.get(), "%.10g,%.10g,", map.latitude(row), map.longitude(col));
+            std::fprintf(f, "%.10g,%.10g,", map.latitude(row), map.longitude(col));
             if (c.cls == MapCell::kNone)
-                std::fputs(",none,\n", f.get());
+                std::fputs(",none,\n", f);
             else if (map.criterion == Criterion::Telvor)
-                std::fprintf(f.get(), "%d,%s,%s\n", static_cast<int>(c.value),
+                std::fprintf(f, "%d,%s,%s\n", static_cast<int>(c.value),
                              className(map.criterion, c.cls), isoUt(c.bestTime).c_str());
             else
-                std::fprintf(f.get(), "%.4f,%s,%s\n", c.value, className(map.criterion, c.cls),
+                std::fprintf(f, "%.4f,%s,%s\n", c.value, className(map.criterion, c.cls),
                              isoUt(c.bestTime).c_str());
         }
-    const bool ok = finish(f);
-    return ok;
 }
 
 void writeRing(FILE *f, const Ring &ring) {
@@ -62,10 +43,8 @@ void writeRing(FILE *f, const Ring &ring) {
     std::fputc(']', f);
 }
 
-bool writeGeoJson(const std::string &path, const EveningMap &map) {
-    File f(std::fopen(path.c_str(), "w"));
-    if (!f) return false;
-    std::fputs("{\"type\":\"FeatureCollection\",\"features\":[", f.get());
+void writeGeoJson(FILE *f, const EveningMap &map) {
+    std::fputs("{\"type\":\"FeatureCollection\",\"features\":[", f);
     std::vector<uint8_t> mask(map.cells.size());
     bool first = true;
     for (int k = 0; k < classCount(map.criterion); ++k) {
@@ -74,7 +53,7 @@ bool writeGeoJson(const std::string &path, const EveningMap &map) {
         const std::vector<RegionPolygon> polygons =
             regionPolygons(map.rows, map.cols, map.step, mask);
         if (polygons.empty()) continue;
-        std::fprintf(f.get(),
+        std::fprintf(f,
                      "%s\n{\"type\":\"Feature\",\"properties\":{\"criterion\":\"%s\",\"class\":"
                      "\"%s\",\"meaning\":\"%s\",\"fill\":\"#%06x\"},\"geometry\":{\"type\":"
                      "\"MultiPolygon\",\"coordinates\":[",
@@ -82,18 +61,17 @@ bool writeGeoJson(const std::string &path, const EveningMap &map) {
                      classMeaning(map.criterion, k), classColour(map.criterion, k));
         first = false;
         for (size_t p = 0; p < polygons.size(); ++p) {
-            std::fputs(p ? ",[" : "[", f.get());
-            writeRing(f.get(), polygons[p].outer);
+            std::fputs(p ? ",[" : "[", f);
+            writeRing(f, polygons[p].outer);
             for (const Ring &h : polygons[p].holes) {
-                std::fputc(',', f.get());
-                writeRing(f.get(), h);
+                std::fputc(',', f);
+                writeRing(f, h);
             }
-            std::fputc(']', f.get());
+            std::fputc(']', f);
         }
-        std::fputs("]}}", f.get());
+        std::fputs("]}}", f);
     }
-    std::fputs("\n]}\n", f.get());
-    return finish(f);
+    std::fputs("\n]}\n", f);
 }
 
 } // namespace
@@ -154,6 +132,20 @@ int runMapCommand(const MapCommand &c) {
     std::string error;
     if (!c.out.empty() && !layoutWorldMap(width, pictureHeight, content, layout, error))
         return fail(2, "--size: " + error);
+    // Paths that cannot be written are refused before the work; each file appears whole.
+    std::vector<char> buffer(1 << 20); // the CSV's; outlives the files
+    struct Output {
+        const char *option;
+        const std::string &path;
+        WholeFile file;
+    } outputs[] = {{"--out", c.out, {}}, {"--csv", c.csv, {}}, {"--geojson", c.geojson, {}}};
+    for (Output &o : outputs) {
+        if (o.path.empty()) continue;
+        const std::string reason = o.file.open(o.path);
+        if (!reason.empty())
+            return fail(2, std::string(o.option) + ": cannot write " + quoteValue(o.path) + ": " +
+                               reason);
+    }
 
     const bool bar = isatty(2);
     const EveningMap map = computeEveningMap(request, [bar](int done, int rows) {
@@ -166,12 +158,20 @@ int runMapCommand(const MapCommand &c) {
     if (!c.out.empty()) {
         content = eveningMapContent(map);
         Picture p = drawEveningMap(map, layout, content);
-        if (!writePng(c.out, PixelBuffer{p.width, p.height, p.pixels.data()}, error))
-            return fail(1, error);
+        if (!writePngTo(outputs[0].file.file(), PixelBuffer{p.width, p.height, p.pixels.data()},
+                        error))
+            return fail(1, "cannot write " + quoteValue(c.out) + ": " + error);
     }
-    if (!c.csv.empty() && !writeCsv(c.csv, map)) return fail(1, "cannot write '" + c.csv + "'");
-    if (!c.geojson.empty() && !writeGeoJson(c.geojson, map))
-        return fail(1, "cannot write '" + c.geojson + "'");
+    if (!c.csv.empty()) {
+        std::setvbuf(outputs[1].file.file(), buffer.data(), _IOFBF, buffer.size());
+        writeCsv(outputs[1].file.file(), map);
+    }
+    if (!c.geojson.empty()) writeGeoJson(outputs[2].file.file(), map);
+    for (Output &o : outputs) {
+        if (o.path.empty()) continue;
+        const std::string reason = o.file.commit();
+        if (!reason.empty()) return fail(1, "cannot write " + quoteValue(o.path) + ": " + reason);
+    }
     return 0;
 }
 

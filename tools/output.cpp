@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -60,21 +61,100 @@ WholeFile::~WholeFile() {
     discard();
 }
 
+namespace {
+
+#ifndef _WIN32
+// The temporaries being written, so that a signal that ends the tool (Ctrl-C, a closed pipe on
+// the way to `head`) does not leave them behind. The handler removes them, then lets the
+// signal end the process as it would have.
+constexpr int kTemporaries = 8;
+constexpr size_t kPathBytes = 4096;
+char temporaryPaths[kTemporaries][kPathBytes];
+volatile sig_atomic_t temporaryUsed[kTemporaries];
+
+extern "C" void removeTemporaries(int signal) {
+    for (int i = 0; i < kTemporaries; ++i)
+        if (temporaryUsed[i]) unlink(temporaryPaths[i]);
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+int rememberTemporary(const std::string &path) {
+    static const bool installed = [] {
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+            if (std::signal(s, removeTemporaries) == SIG_IGN) std::signal(s, SIG_IGN);
+        return true;
+    }();
+    (void)installed;
+    if (path.size() >= kPathBytes) return -1;
+    for (int i = 0; i < kTemporaries; ++i)
+        if (!temporaryUsed[i]) {
+            std::memcpy(temporaryPaths[i], path.c_str(), path.size() + 1);
+            temporaryUsed[i] = 1;
+            return i;
+        }
+    return -1;
+}
+
+void forgetTemporary(int &slot) {
+    if (slot >= 0) temporaryUsed[slot] = 0;
+    slot = -1;
+}
+#else
+int rememberTemporary(const std::string &) {
+    return -1;
+}
+void forgetTemporary(int &slot) {
+    slot = -1;
+}
+#endif
+
+// The file that a write to `path` replaces: through symbolic links (also one that names a file
+// yet to be made), the file they name, so that the link stays a link.
+std::filesystem::path replacedFile(const std::filesystem::path &path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(path, ec)) {
+        const fs::path real = fs::canonical(path, ec);
+        return ec ? path : real;
+    }
+    fs::path target = path;
+    for (int hop = 0; hop < 40 && fs::is_symlink(fs::symlink_status(target, ec)); ++hop) {
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec) break;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target;
+}
+
+} // namespace
+
 std::string WholeFile::open(const std::string &path) {
     discard();
+    namespace fs = std::filesystem;
     std::error_code ec;
     if (path.empty()) return "no file name";
-    if (std::filesystem::is_directory(path, ec)) return "is a folder";
-    std::random_device random;
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".tmp%08x", static_cast<unsigned>(random()));
-    path_ = path;
-    temporary_ = path + suffix;
+    const fs::file_status status = fs::status(path, ec);
+    if (fs::is_directory(status)) return "is a folder";
     errno = 0;
-    file_ = std::fopen(temporary_.c_str(), "wb");
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        // A device, a FIFO or a socket is written through: never replaced by a file of ours.
+        file_ = std::fopen(path.c_str(), "wb");
+    } else {
+        std::random_device random;
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".tmp%08x", static_cast<unsigned>(random()));
+        path_ = replacedFile(path).string();
+        temporary_ = path_ + suffix;
+        slot_ = rememberTemporary(temporary_);
+        file_ = std::fopen(temporary_.c_str(), "wb");
+        if (!file_) {
+            forgetTemporary(slot_);
+            temporary_.clear();
+        }
+    }
     if (!file_) {
         const int error = errno;
-        temporary_.clear();
         return error ? systemError(error) : "cannot be created";
     }
     return "";
@@ -92,12 +172,14 @@ std::string WholeFile::commit() {
         discard();
         return systemError(error);
     }
+    if (temporary_.empty()) return ""; // written through
     std::error_code ec;
     std::filesystem::rename(temporary_, path_, ec);
     if (ec) {
         discard();
         return ec.message();
     }
+    forgetTemporary(slot_);
     temporary_.clear();
     return "";
 }
@@ -106,5 +188,6 @@ void WholeFile::discard() {
     if (file_) std::fclose(file_);
     file_ = nullptr;
     if (!temporary_.empty()) std::remove(temporary_.c_str());
+    forgetTemporary(slot_);
     temporary_.clear();
 }

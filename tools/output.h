@@ -20,7 +20,9 @@ bool stderrIsTerminal();
 std::string systemError(int error);
 
 // A file that appears under its name only when it is complete: written to a temporary file
-// beside it and renamed over it at the end. The destructor removes an uncommitted temporary.
+// beside it and renamed over it at the end. Through a symbolic link the file it names is
+// replaced; a device or a FIFO (/dev/stdout, say) is written directly, never replaced. The
+// destructor removes an uncommitted temporary, and so does a signal that ends the tool.
 class WholeFile {
   public:
     WholeFile() = default;
@@ -38,4 +40,5 @@ class WholeFile {
   private:
     std::string path_, temporary_;
     FILE *file_ = nullptr;
+    int slot_ = -1; // among the temporaries a signal removes
 };

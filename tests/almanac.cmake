@@ -11,4 +11,13 @@ if(TARGET almanac AND TARGET telvor)
   target_compile_definitions(sighting_cli_tests PRIVATE TELVOR_BIN="$<TARGET_FILE:telvor>")
   add_dependencies(sighting_cli_tests telvor)
   gtest_discover_tests(sighting_cli_tests)
+  # Against an independent ephemeris (Debian's python3-ephem, for the system's Python).
+  find_program(DEBIAN_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
+  if(DEBIAN_PYTHON3)
+    add_test(NAME SightingIndependent.AgainstPyEphem
+             COMMAND ${DEBIAN_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/sighting_independent_test.py
+                     $<TARGET_FILE:telvor>)
+    set_tests_properties(SightingIndependent.AgainstPyEphem PROPERTIES TIMEOUT 300
+                         SKIP_RETURN_CODE 77)
+  endif()
 endif()

@@ -1,10 +1,10 @@
 # The Hijri month table: its chaining, and the Umm al-Qura rule against ICU's islamic-umalqura
 # calendar.
-if(TARGET telvor_maps)
+if(TARGET telvor_calendar)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-i18n icu-uc)
   add_executable(hijri_test ${CMAKE_CURRENT_LIST_DIR}/hijri_test.cpp)
-  target_link_libraries(hijri_test PRIVATE telvor_maps PkgConfig::ICU GTest::gtest_main)
+  target_link_libraries(hijri_test PRIVATE telvor_calendar PkgConfig::ICU GTest::gtest_main)
   target_link_libraries(hijri_test PRIVATE nlohmann_json::nlohmann_json)
   if(TARGET telvor)
     target_compile_definitions(hijri_test PRIVATE TELVOR_BIN="$<TARGET_FILE:telvor>")

@@ -16,7 +16,7 @@
 #include <unicode/locid.h>
 #include <unicode/timezone.h>
 
-#include "maps/hijri.h"
+#include "calendar/calendar.h"
 
 namespace {
 

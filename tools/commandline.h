@@ -17,6 +17,7 @@ class ParseError;
 struct Given {
     std::map<std::string, std::string> values;
     std::set<std::string> flags;
+    std::vector<std::string> positionals; // for a subcommand that takes words (telvor date)
     bool has(const std::string &name) const { return values.count(name) || flags.count(name); }
     const std::string &value(const std::string &name) const { return values.at(name); }
 };

@@ -12,7 +12,6 @@
 #include "engine/ephemeris.h"
 #include "maps/contours.h"
 #include "maps/eveningmap.h"
-#include "maps/hijri.h"
 #include "shell/platform/backend.h"
 #include "tools/output.h"
 #include "tools/saverrun.h"
@@ -171,93 +170,6 @@ int runMapCommand(const MapCommand &c) {
         if (o.path.empty()) continue;
         const std::string reason = o.file.commit();
         if (!reason.empty()) return fail(1, "cannot write " + quoteValue(o.path) + ": " + reason);
-    }
-    return 0;
-}
-
-namespace {
-
-std::string isoDate(almanac::CivilDate d) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
-    return text;
-}
-
-// The conjunction to the minute: 2024-03-10T09:00Z.
-std::string isoMinute(double jd) {
-    const almanac::UtParts u = almanac::splitUt(jd + 30.0 / 86400.0);
-    char text[24];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02dZ", u.year, u.month, u.day, u.hour,
-                  u.minute);
-    return text;
-}
-
-} // namespace
-
-int runCalendarCommand(const CalendarCommand &c) {
-    auto fail = [](const std::string &message) {
-        std::fprintf(stderr, "telvor calendar: %s\n", message.c_str());
-        return 2;
-    };
-    MonthTableRequest r;
-    // Hijri years whose months all fall within 1901..2099.
-    if (c.year < 1320 || c.year > 1520) return fail("--year: not a Hijri year from 1320 to 1520");
-    r.hijriYear = c.year;
-    if (!monthRuleFromName(c.rule, r.rule))
-        return fail("--rule: '" + c.rule +
-                    "' is not yallop, odeh, telvor, umm-al-qura or conjunction");
-    if (!validStep(c.step) || c.step < 0.25)
-        return fail("--step: not a cell size from 0.25 to 180 degrees that divides 180");
-    if (c.threads < 0 || c.threads > 1024) return fail("--threads: not a count from 0 to 1024");
-    r.step = c.step;
-    r.threads = c.threads;
-    r.hasPlace = c.placeGiven;
-    r.place = {c.inputs.lat, c.inputs.lon, static_cast<double>(c.inputs.height)};
-    const int height = c.inputs.height;
-    r.telvor = [height](almanac::CivilDate, double lat, double lon, double jd) {
-        return engineVisibilityCode(lat, lon, jd, height);
-    };
-    const std::vector<MonthRow> rows = hijriMonthTable(r);
-
-    if (c.json) {
-        nlohmann::ordered_json j;
-        j["hijriYear"] = c.year;
-        j["rule"] = c.rule;
-        j["months"] = nlohmann::ordered_json::array();
-        for (const MonthRow &m : rows) {
-            nlohmann::ordered_json o;
-            o["hijriMonth"] = m.hijriMonth;
-            o["conjunction"] = isoMinute(m.conjunction);
-            if (m.visibleAnywhere)
-                o["firstVisibleAnywhere"] = {{"date", isoDate(m.anywhereEvening)},
-                                             {"lat", m.anywhereLat},
-                                             {"lon", m.anywhereLon}};
-            else
-                o["firstVisibleAnywhere"] = nullptr;
-            if (m.visibleHere)
-                o["firstVisibleHere"] = isoDate(m.hereEvening);
-            else
-                o["firstVisibleHere"] = nullptr;
-            o["firstDay"] = isoDate(m.firstDay);
-            j["months"].push_back(o);
-        }
-        std::puts(j.dump().c_str());
-        return 0;
-    }
-    std::printf("Hijri year %d, rule %s%s\n", c.year, c.rule.c_str(),
-                c.placeGiven ? "" : " (no place given)");
-    std::printf("month  conjunction (UT)   first visible anywhere          %sfirst day\n",
-                c.placeGiven ? "here        " : "");
-    for (const MonthRow &m : rows) {
-        char anywhere[64] = "not within 6 evenings";
-        if (m.visibleAnywhere)
-            std::snprintf(anywhere, sizeof anywhere, "%s at %5.1f, %6.1f",
-                          isoDate(m.anywhereEvening).c_str(), m.anywhereLat, m.anywhereLon);
-        std::printf("%5d  %-17s  %-30s  ", m.hijriMonth, isoMinute(m.conjunction).c_str(),
-                    anywhere);
-        if (c.placeGiven)
-            std::printf("%-10s  ", m.visibleHere ? isoDate(m.hereEvening).c_str() : "-");
-        std::printf("%s\n", isoDate(m.firstDay).c_str());
     }
     return 0;
 }

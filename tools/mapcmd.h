@@ -1,4 +1,4 @@
-// telvor map and telvor calendar: the evening map over the world and the Hijri month table.
+// telvor map: the evening map over the world, and the engine's test for the map and calendar.
 #pragma once
 
 #include <string>
@@ -16,19 +16,6 @@ struct MapCommand {
 
 // Runs telvor map; returns the exit code (2 for bad options, 1 when a file cannot be written).
 int runMapCommand(const MapCommand &command);
-
-struct CalendarCommand {
-    Inputs inputs; // lat, lon, height
-    bool placeGiven = false;
-    int year = 0; // Hijri
-    std::string rule = "yallop";
-    bool json = false;
-    double step = 2.0;
-    int threads = 0;
-};
-
-// Runs telvor calendar; returns the exit code.
-int runCalendarCommand(const CalendarCommand &command);
 
 // The engine's visibility code at a place (degrees) and instant (Julian date UT, taken to the
 // nearest minute), through the saver's unchanged engine; serialised, since the engine keeps one

@@ -19,6 +19,7 @@
 #include "shell/platform/window.h"
 #endif
 #ifdef TELVOR_HAS_ALMANAC
+#include "tools/calendarcmd.h"
 #include "tools/mapcmd.h"
 #include "tools/sighting.h"
 #endif
@@ -256,25 +257,6 @@ int runMap(const Subcommand &sub, const Given &given) {
     return runMapCommand(c);
 }
 
-int runCalendar(const Subcommand &sub, const Given &given) {
-    CalendarCommand c;
-    std::string error = applyInputs(given, c.inputs);
-    long year = 0, threads = 0;
-    if (error.empty())
-        error = given.has("year") ? parseInteger("year", given.value("year"), year)
-                                  : "--year H is needed";
-    if (error.empty() && given.has("step"))
-        error = parseNumber("step", given.value("step"), c.step);
-    if (error.empty() && given.has("threads"))
-        error = parseInteger("threads", given.value("threads"), threads);
-    if (!error.empty()) return badOption(sub, error);
-    if (given.has("rule")) c.rule = given.value("rule");
-    c.year = static_cast<int>(year);
-    c.threads = static_cast<int>(threads);
-    c.json = given.has("json");
-    c.placeGiven = given.has("lat") || given.has("lon");
-    return runCalendarCommand(c);
-}
 #endif
 
 const std::vector<const char *> kQuestionOptions = {
@@ -310,8 +292,15 @@ std::vector<Subcommand> subcommands() {
          runMap},
         {"calendar",
          "The Hijri year's months: conjunction, first sighting and first day by a rule",
-         {"year", "rule", "lat", "lon", "height", "json", "step", "threads"},
+         {"year", "rule", "region", "compare", "lat", "lon", "height", "adjust", "lang", "json",
+          "step", "threads"},
          runCalendar},
+        {"date",
+         "The Hijri date of a civil date [YYYY-MM-DD [HH:MM]] by a rule, or the civil date of a "
+         "Hijri date YYYY-MM-DD",
+         {"rule", "region", "lat", "lon", "height", "zone", "adjust", "lang", "json", "step",
+          "threads"},
+         runDate},
         {"sighting",
          "Sunset, moonset, best time and the crescent by Yallop's and Odeh's criteria for one "
          "place and evening (precise Sun and Moon)",
@@ -356,6 +345,7 @@ int main(int argc, char **argv) {
     for (size_t i = 0; i < subs.size(); ++i) {
         CLI::App *sub = app.add_subcommand(subs[i].name, subs[i].help);
         addTableOptions(sub, subs[i], given[i]);
+        if (std::string(subs[i].name) == "date") sub->allow_extras(); // its date and time
         apps.push_back(sub);
     }
     std::string shell;
@@ -377,7 +367,10 @@ int main(int argc, char **argv) {
             code = 0;
         }
         for (size_t i = 0; i < apps.size(); ++i)
-            if (apps[i]->parsed()) code = subs[i].run(subs[i], given[i]);
+            if (apps[i]->parsed()) {
+                given[i].positionals = apps[i]->remaining();
+                code = subs[i].run(subs[i], given[i]);
+            }
     } catch (const CLI::CallForHelp &e) {
         code = app.exit(e);
     } catch (const CLI::CallForAllHelp &e) {

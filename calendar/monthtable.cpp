@@ -1,0 +1,537 @@
+// The chained Hijri month table by a rule, each month with its deciding evening and margin.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <memory>
+#include <numbers>
+#include <thread>
+
+#include "calendar/calendar.h"
+
+namespace {
+
+constexpr int kEveningsSearched = 6; // from the evening before the conjunction's UT date
+constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
+// What refraction and the horizon can move sunset and moonset by, seconds; with the height of
+// the place and the limb taken as the rule defines them.
+constexpr double kEventTolerance = 60;
+constexpr double kAltitudeTolerance = 0.25;   // degrees: the Moon's semi-diameter
+constexpr double kElongationTolerance = 0.05; // degrees
+constexpr double kQTolerance = 0.01, kVTolerance = 0.05;
+
+// Julian date (UT, 0h) of the first day of a Hijri month in the tabular (arithmetic) calendar,
+// the starting guess for the search of its conjunction: epoch 16 July 622 (Julian), 11 leap
+// years in 30 (E. G. Richards, "Calendars", in Explanatory Supplement to the Astronomical
+// Almanac, 3rd ed., 2013).
+double tabularMonthStart(int year, int month) {
+    return 1948439.5 + std::ceil(29.5 * (month - 1)) + (year - 1) * 354.0 +
+           std::floor((3 + 11.0 * year) / 30.0);
+}
+
+almanac::CivilDate dateOf(double jd) {
+    const almanac::UtParts u = almanac::splitUt(jd);
+    return {u.year, u.month, u.day};
+}
+
+long dayNumber(almanac::CivilDate d) {
+    return std::lround(almanac::julianDateUt(d));
+}
+
+// The evening tables asked for so far, shared between the months and rules of one request.
+class TableCache {
+  public:
+    const almanac::EveningTable &get(almanac::CivilDate date) {
+        std::unique_ptr<almanac::EveningTable> &slot = tables_[dayNumber(date)];
+        if (!slot) slot = std::make_unique<almanac::EveningTable>(date);
+        return *slot;
+    }
+
+  private:
+    std::map<long, std::unique_ptr<almanac::EveningTable>> tables_;
+};
+
+// One condition of a test at one place.
+struct Condition {
+    const char *quantity, *unit;
+    double value, threshold, tolerance;
+    double margin() const { return value - threshold; }
+    double score() const { return margin() / (tolerance > 0 ? tolerance : 1.0); }
+};
+
+// A test at one place: whether it counts, when, and its weakest condition.
+struct PlaceResult {
+    bool valid = false; // the quantities exist (there is a sunset)
+    bool counts = false;
+    double time = NAN;
+    double score = kMinusInfinity; // the weakest condition's margin in tolerances
+    Condition weakest{"", "", NAN, NAN, NAN};
+    bool later = false;
+    double lat = NAN, lon = NAN;
+
+    void add(const Condition &c) {
+        if (weakest.quantity[0] == '\0' || c.score() < score) {
+            score = c.score();
+            weakest = c;
+        }
+    }
+};
+
+// What a judgement of an evening needs besides the place.
+struct EveningFacts {
+    double conjunction = 0;
+    double midnightUt = 0;     // 0h UT after the evening's date
+    double nzDawn = NAN;       // dawn in New Zealand on the morning after the evening's date
+    double timeTolerance = 60; // seconds: the events' and delta T's
+    double sigmaDeltaT = 1;
+};
+
+double separation(const almanac::Horizontal &a, const almanac::Horizontal &b) {
+    constexpr double d = std::numbers::pi / 180;
+    const double c =
+        std::sin(a.altitude * d) * std::sin(b.altitude * d) +
+        std::cos(a.altitude * d) * std::cos(b.altitude * d) * std::cos((a.azimuth - b.azimuth) * d);
+    return std::acos(std::clamp(c, -1.0, 1.0)) / d;
+}
+
+double vectorAngle(const std::array<double, 3> &a, const std::array<double, 3> &b) {
+    const double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    const double na = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+    const double nb = std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]);
+    return std::acos(std::clamp(dot / (na * nb), -1.0, 1.0)) * 180 / std::numbers::pi;
+}
+
+bool inTheAmericas(double lat, double lon) {
+    return lon > -170 && lon < -30 && lat > -56 && lat < 72;
+}
+
+PlaceResult evalPlace(const MonthTableRequest &r, const Phase &p,
+                      const almanac::EveningTable &table, const almanac::Observer &o,
+                      const EveningFacts &f) {
+    PlaceResult out;
+    out.lat = o.place.latitude;
+    out.lon = o.place.longitude;
+    const double conj = f.conjunction;
+    auto conjunctionBefore = [&](double t, const char *what) {
+        out.add({what, "s", (t - conj) * 86400.0, 0, f.timeTolerance});
+    };
+    switch (p.test) {
+    case RuleTest::YallopAC:
+    case RuleTest::OdehAB:
+    case RuleTest::TelvorCode: {
+        const almanac::Sighting s = almanac::evaluate(table, o);
+        // Without a best time (the Moon setting first, or not at all) the criteria do not
+        // exist there.
+        if (!s.hasCrescent) return out;
+        out.valid = true;
+        out.time = s.bestTime;
+        conjunctionBefore(s.bestTime, "conjunction before best time");
+        if (p.test == RuleTest::YallopAC)
+            out.add({"q", "", s.crescent.q, -0.160, kQTolerance});
+        else if (p.test == RuleTest::OdehAB)
+            out.add({"V", "", s.crescent.V, 2.0, kVTolerance});
+        else if (r.telvor) {
+            const int code =
+                r.telvor(table.date(), o.place.latitude, o.place.longitude, s.bestTime);
+            out.add({"code", "", double(code), 100, 0});
+        }
+        break;
+    }
+    case RuleTest::ConjunctionBeforeSunset:
+    case RuleTest::MoonsetAfterSunset:
+    case RuleTest::ConjunctionAndMoonset: {
+        const almanac::Evening e = almanac::evening(table, o);
+        if (std::isnan(e.sunset)) return out;
+        out.valid = true;
+        out.time = e.sunset;
+        if (p.test != RuleTest::MoonsetAfterSunset)
+            conjunctionBefore(e.sunset, "conjunction before sunset");
+        if (p.test != RuleTest::ConjunctionBeforeSunset) {
+            double lag =
+                e.state == almanac::EveningState::NoMoonset ? 86400.0 : e.lagMinutes * 60.0;
+            if (std::isnan(lag)) lag = -86400.0; // set before sunset, beyond the table's window
+            out.add({"lag", "s", lag, 0, kEventTolerance});
+        }
+        break;
+    }
+    case RuleTest::ConjunctionBeforeUtHour:
+    case RuleTest::ConjunctionBeforeUtMidnight: {
+        out.valid = true;
+        const double limit = p.test == RuleTest::ConjunctionBeforeUtHour
+                                 ? almanac::julianDateUt(table.date(), p.utHour)
+                                 : f.midnightUt;
+        out.time = limit;
+        out.add({p.test == RuleTest::ConjunctionBeforeUtHour ? "conjunction before 12:00 UT"
+                                                             : "conjunction before 0h UT",
+                 "s", (limit - conj) * 86400.0, 0, f.sigmaDeltaT + 1});
+        break;
+    }
+    case RuleTest::AltitudeElongation: {
+        const almanac::Evening e = almanac::evening(table, o);
+        if (std::isnan(e.sunset)) return out;
+        if (p.site == RuleSite::GlobeKhgt && !(e.sunset < f.midnightUt)) {
+            // The later clause: on land in the Americas, the conjunction before dawn in New
+            // Zealand.
+            if (!inTheAmericas(o.place.latitude, o.place.longitude) ||
+                (r.land && !r.land(o.place.latitude, o.place.longitude)))
+                return out;
+            out.later = true;
+            out.add({"conjunction before dawn in New Zealand", "s", (f.nzDawn - conj) * 86400.0, 0,
+                     f.timeTolerance});
+        }
+        out.valid = true;
+        out.time = e.sunset;
+        const almanac::Geocentric g = table.at(e.sunset);
+        const almanac::Sky sky = almanac::skyAt(g, o);
+        const Quantities &q = p.quantities;
+        double altitude =
+            q.altitudeTopocentric ? sky.moonTopocentric.altitude : sky.moonGeocentric.altitude;
+        if (q.upperLimb)
+            altitude += std::asin(1737.4 / (q.altitudeTopocentric ? sky.moonDistanceTopocentric
+                                                                  : sky.moonDistance)) *
+                        180 / std::numbers::pi;
+        if (q.altitudeRefracted) altitude += almanac::refraction(altitude);
+        const double elongation = q.elongationTopocentric
+                                      ? separation(sky.sunTopocentric, sky.moonTopocentric)
+                                      : vectorAngle(g.sun, g.moon);
+        conjunctionBefore(e.sunset, "conjunction before sunset");
+        out.add({"altitude", "deg", altitude, p.minAltitude, kAltitudeTolerance});
+        // The elongation grows by about 0.5 degrees an hour.
+        out.add({"elongation", "deg", elongation, p.minElongation,
+                 kElongationTolerance + 0.5 * f.sigmaDeltaT / 3600});
+        if (p.minAgeHours > 0)
+            out.add(
+                {"age", "h", (e.sunset - conj) * 24.0, p.minAgeHours, f.timeTolerance / 3600.0});
+        break;
+    }
+    }
+    if (std::isnan(out.score)) out.valid = false; // a quantity that does not exist
+    out.counts = out.valid && out.score >= 0;
+    return out;
+}
+
+// Dawn (the Sun's centre 18 degrees below the horizon, rising) at Wellington on the morning
+// after the table's date, by bisection on the tabulated Sun.
+double newZealandDawn(const almanac::EveningTable &table) {
+    const almanac::Observer w = almanac::observerOf({-41.2865, 174.7762, 0});
+    auto altitude = [&](double jd) {
+        return almanac::skyAt(table.at(jd), w).sunTopocentric.altitude;
+    };
+    // Local mean midnight to noon of the next date: 0h UT of the date + 24 h - 11.65 h ...
+    const double midnight = almanac::julianDateUt(table.date(), 24.0 - 174.7762 / 15.0);
+    double lo = midnight, hi = midnight + 0.5;
+    if (!(altitude(lo) < -18 && altitude(hi) > -18)) return NAN; // no astronomical dawn
+    for (int k = 0; k < 40; ++k) {
+        const double mid = 0.5 * (lo + hi);
+        (altitude(mid) < -18 ? lo : hi) = mid;
+    }
+    return 0.5 * (lo + hi);
+}
+
+bool better(const PlaceResult &a, const PlaceResult &b) { // a nearer counting than b
+    if (a.score != b.score) return a.score > b.score;
+    if (a.lat != b.lat) return a.lat < b.lat;
+    return a.lon < b.lon;
+}
+
+bool earlier(const PlaceResult &a, const PlaceResult &b) { // a counts first
+    if (a.time != b.time) return a.time < b.time;
+    if (a.lat != b.lat) return a.lat < b.lat;
+    return a.lon < b.lon;
+}
+
+// The best (nearest to counting) and the first counting place over a set of places.
+struct Outcome {
+    PlaceResult best, first;
+    bool any = false;
+};
+
+void merge(Outcome &into, const PlaceResult &p) {
+    if (!p.valid) return;
+    if (!into.best.valid || better(p, into.best)) into.best = p;
+    if (p.counts && (!into.any || earlier(p, into.first))) into.first = p, into.any = true;
+}
+
+void merge(Outcome &into, const Outcome &o) {
+    if (o.best.valid) merge(into, o.best);
+    if (o.any && (!into.any || earlier(o.first, into.first))) into.first = o.first, into.any = true;
+}
+
+Outcome overGrid(const MonthTableRequest &r, const Phase &p, const almanac::EveningTable &table,
+                 const EveningFacts &f) {
+    const int rows = static_cast<int>(std::lround(180.0 / r.step));
+    int threads = r.threads > 0 ? r.threads : int(std::thread::hardware_concurrency());
+    threads = std::clamp(threads, 1, rows);
+    std::vector<Outcome> parts(threads);
+    std::atomic<int> next{0};
+    auto work = [&](int t) {
+        for (int row; (row = next.fetch_add(1)) < rows;) {
+            const double lat = -90.0 + (row + 0.5) * r.step;
+            for (int col = 0; col < 2 * rows; ++col) {
+                const double lon = -180.0 + (col + 0.5) * r.step;
+                merge(parts[t],
+                      evalPlace(r, p, table, almanac::observerOf({lat, lon, r.place.height}), f));
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(work, t);
+    work(0);
+    for (std::thread &t : pool)
+        t.join();
+    Outcome all;
+    for (const Outcome &o : parts)
+        merge(all, o);
+    return all;
+}
+
+EveningJudgement judgementOf(const Outcome &o, almanac::CivilDate date) {
+    EveningJudgement j;
+    j.examined = true;
+    j.evening = date;
+    j.counts = o.any;
+    const PlaceResult &shown = o.any ? o.first : o.best;
+    if (!shown.valid) return j;
+    j.time = shown.time;
+    j.lat = shown.lat;
+    j.lon = shown.lon;
+    j.laterClause = o.any && o.first.later;
+    // The margin is the best place's: by how much the territory or the globe counts, or
+    // misses.
+    const PlaceResult &m = o.best;
+    j.quantity = m.weakest.quantity;
+    j.unit = m.weakest.unit;
+    j.value = m.weakest.value;
+    j.threshold = m.weakest.threshold;
+    j.margin = m.weakest.margin();
+    j.tolerance = m.weakest.tolerance;
+    return j;
+}
+
+EveningFacts factsFor(const almanac::EveningTable &table, const Phase &p, double conjunction) {
+    EveningFacts f;
+    f.conjunction = conjunction;
+    f.midnightUt = almanac::julianDateUt(table.date(), 24.0);
+    f.sigmaDeltaT = deltaTUncertainty(table.date().year);
+    f.timeTolerance = kEventTolerance + f.sigmaDeltaT;
+    if (p.site == RuleSite::GlobeKhgt) f.nzDawn = newZealandDawn(table);
+    return f;
+}
+
+EveningJudgement judge(const MonthTableRequest &r, const Phase &p,
+                       const almanac::EveningTable &table, double conjunction, bool atGivenPlace) {
+    const EveningFacts f = factsFor(table, p, conjunction);
+    Outcome o;
+    const bool utTest = p.test == RuleTest::ConjunctionBeforeUtHour ||
+                        p.test == RuleTest::ConjunctionBeforeUtMidnight;
+    auto one = [&](const almanac::Place &place) {
+        merge(o, evalPlace(r, p, table, almanac::observerOf(place), f));
+    };
+    if (atGivenPlace || (r.region == Region::Place && p.site == RuleSite::Globe && !utTest)) {
+        one(r.place);
+    } else if (utTest) {
+        one(p.placeName[0] ? almanac::Place{p.lat, p.lon, r.place.height} : meccaPlace());
+    } else if (p.site == RuleSite::Place) {
+        one({p.lat, p.lon, r.place.height});
+    } else if (p.site == RuleSite::Territory) {
+        for (almanac::Place place :
+             territoryPoints(r.region >= Region::Indonesia ? r.region : Region::Indonesia)) {
+            place.height = r.place.height;
+            one(place);
+        }
+    } else {
+        // Nothing can count on an evening whose every sunset precedes the conjunction.
+        if (conjunction > almanac::julianDateUt(table.date(), 38.0)) {
+            EveningJudgement j;
+            j.evening = table.date();
+            return j;
+        }
+        o = overGrid(r, p, table, f);
+    }
+    return judgementOf(o, table.date());
+}
+
+// The region a rule is judged in when the request gives `region`.
+MonthTableRequest forRule(const MonthTableRequest &base, MonthRule rule) {
+    MonthTableRequest r = base;
+    r.rule = rule;
+    if (!regionFits(rule, r.region)) r.region = Region::Default;
+    // --region place means the given place only for the rules that take it.
+    if (r.region == Region::Place && !ruleSpec(rule).takesRegion) r.region = Region::Default;
+    return r;
+}
+
+std::vector<MonthRow> table(const MonthTableRequest &r, TableCache &cache) {
+    constexpr int kWarmUp = 2;
+    std::vector<MonthRow> rows;
+    bool havePrevious = false;
+    almanac::CivilDate previousStart{};
+    for (int k = -kWarmUp; k < r.months; ++k) {
+        int index = (r.hijriYear * 12 + (r.hijriMonth - 1)) + k;
+        MonthRow row;
+        row.hijriYear = index / 12;
+        row.hijriMonth = index % 12 + 1;
+        // The new moon nearest a day and a half before the tabular month's start.
+        const double guess = tabularMonthStart(row.hijriYear, row.hijriMonth) - 1.5;
+        const double before = almanac::conjunctionBefore(guess);
+        const double after = almanac::conjunctionAfter(guess);
+        row.conjunction = guess - before < after - guess ? before : after;
+
+        std::vector<EveningJudgement> judged;
+        const almanac::CivilDate first = addDays(dateOf(row.conjunction), -1);
+        for (int e = 0; e < kEveningsSearched; ++e) {
+            const almanac::CivilDate evening = addDays(first, e);
+            const almanac::EveningTable &t = cache.get(evening);
+            const Phase &p = phaseFor(r.rule, row.hijriYear, evening.year);
+            if (!row.phase) row.phase = &p;
+            if (!row.visibleAnywhere) {
+                const EveningJudgement j = judge(r, p, t, row.conjunction, false);
+                judged.push_back(j);
+                if (j.counts) {
+                    row.visibleAnywhere = true;
+                    row.phase = &p;
+                    row.anywhereEvening = evening;
+                    row.anywhereLat = j.lat, row.anywhereLon = j.lon;
+                }
+            }
+            if (r.hasPlace && !row.visibleHere && judge(r, p, t, row.conjunction, true).counts) {
+                row.visibleHere = true;
+                row.hereEvening = evening;
+            }
+            if (row.visibleAnywhere && (row.visibleHere || !r.hasPlace)) break;
+        }
+        // The day after the evening that counts, but not before the 29th evening has passed
+        // and at most 30 days after the previous start.
+        if (!havePrevious) {
+            row.firstDay = row.visibleAnywhere ? addDays(row.anywhereEvening, 1)
+                                               : addDays(dateOf(row.conjunction), 2);
+        } else {
+            int days = 30;
+            if (row.visibleAnywhere)
+                days =
+                    std::min(std::max(daysBetween(previousStart, row.anywhereEvening), 28) + 1, 30);
+            row.firstDay = addDays(previousStart, days);
+            row.completed30 =
+                days == 30 &&
+                !(row.visibleAnywhere && daysBetween(previousStart, row.anywhereEvening) == 29);
+        }
+        // The deciding evening: of the evening before the first day and the one before that
+        // (or, for a month completed to 30 days, the 29th evening), the one whose margin is
+        // the smaller share of what could move it.
+        auto find = [&](almanac::CivilDate d) -> const EveningJudgement * {
+            for (const EveningJudgement &j : judged)
+                if (j.examined && dayNumber(j.evening) == dayNumber(d) && !std::isnan(j.margin))
+                    return &j;
+            return nullptr;
+        };
+        const EveningJudgement *candidates[2] = {find(addDays(row.firstDay, -1)),
+                                                 find(addDays(row.firstDay, -2))};
+        if (havePrevious && row.completed30) candidates[0] = find(addDays(previousStart, 28));
+        if (havePrevious && row.completed30) candidates[1] = nullptr;
+        const EveningJudgement *chosen = nullptr;
+        for (const EveningJudgement *c : candidates) {
+            if (!c) continue;
+            auto share = [](const EveningJudgement *j) {
+                return std::fabs(j->margin) / (j->tolerance > 0 ? j->tolerance : 1.0);
+            };
+            if (!chosen || share(c) < share(chosen)) chosen = c;
+        }
+        if (chosen) {
+            row.deciding = *chosen;
+            row.knifeEdge = std::fabs(chosen->margin) < chosen->tolerance;
+        }
+        havePrevious = true;
+        previousStart = row.firstDay;
+        if (k >= 0) rows.push_back(row);
+    }
+    return rows;
+}
+
+} // namespace
+
+almanac::Place meccaPlace() {
+    return {21.4225, 39.8262, 0};
+}
+
+almanac::CivilDate addDays(almanac::CivilDate date, int days) {
+    return dateOf(almanac::julianDateUt(date, 12.0) + days);
+}
+
+int daysBetween(almanac::CivilDate a, almanac::CivilDate b) {
+    return static_cast<int>(std::lround(almanac::julianDateUt(b) - almanac::julianDateUt(a)));
+}
+
+EveningJudgement judgeEvening(const MonthTableRequest &request, const Phase &phase,
+                              const almanac::EveningTable &table, double conjunction,
+                              bool atGivenPlace) {
+    return judge(request, phase, table, conjunction, atGivenPlace);
+}
+
+std::vector<MonthRow> hijriMonthTable(const MonthTableRequest &request) {
+    TableCache cache;
+    return table(forRule(request, request.rule), cache);
+}
+
+std::vector<std::vector<MonthRow>> compareMonthTables(const MonthTableRequest &base,
+                                                      const std::vector<MonthRule> &rules) {
+    TableCache cache;
+    std::vector<std::vector<MonthRow>> out;
+    for (MonthRule rule : rules)
+        out.push_back(table(forRule(base, rule), cache));
+    return out;
+}
+
+namespace {
+
+// The month index (year * 12 + month - 1) whose tabular start is nearest before `date`.
+int tabularMonthIndex(almanac::CivilDate date) {
+    const double jd = almanac::julianDateUt(date);
+    int index = static_cast<int>(std::floor((jd - 1948439.5) / 29.530588853)) + 12;
+    while (tabularMonthStart(index / 12, index % 12 + 1) > jd)
+        --index;
+    while (tabularMonthStart((index + 1) / 12, (index + 1) % 12 + 1) <= jd)
+        ++index;
+    return index;
+}
+
+bool inRange(almanac::CivilDate d) {
+    return d.year >= 1800 && d.year <= 2200;
+}
+
+} // namespace
+
+bool hijriOf(const MonthTableRequest &request, almanac::CivilDate date, HijriDate &out,
+             int *monthLength) {
+    if (!inRange(date)) return false;
+    MonthTableRequest r = request;
+    const int index = tabularMonthIndex(date) - 1;
+    r.hijriYear = index / 12;
+    r.hijriMonth = index % 12 + 1;
+    r.months = 4;
+    const std::vector<MonthRow> rows = hijriMonthTable(r);
+    for (size_t k = 0; k + 1 < rows.size(); ++k) {
+        const int into = daysBetween(rows[k].firstDay, date);
+        const int length = daysBetween(rows[k].firstDay, rows[k + 1].firstDay);
+        if (into >= 0 && into < length) {
+            out = {rows[k].hijriYear, rows[k].hijriMonth, into + 1};
+            if (monthLength) *monthLength = length;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool civilOf(const MonthTableRequest &request, HijriDate hijri, almanac::CivilDate &out) {
+    if (hijri.month < 1 || hijri.month > 12 || hijri.day < 1 || hijri.day > 30) return false;
+    if (hijri.year < 1215 || hijri.year > 1623) return false;
+    MonthTableRequest r = request;
+    r.hijriYear = hijri.year;
+    r.hijriMonth = hijri.month;
+    r.months = 2;
+    const std::vector<MonthRow> rows = hijriMonthTable(r);
+    if (hijri.day > daysBetween(rows[0].firstDay, rows[1].firstDay)) return false;
+    out = addDays(rows[0].firstDay, hijri.day - 1);
+    return inRange(out);
+}

@@ -2,8 +2,9 @@
 // table with each month's deciding margin, and conversion between civil and Hijri dates.
 //
 // Depends on the almanac only. Pure functions, no global state, no I/O; safe from any number of
-// threads. Dates are Gregorian civil dates from 1800-01-01 to 2200-12-31 (Hijri years 1215 to
-// 1623); beyond 1972..2025 delta T is a prediction or a fit whose error grows (deltaTUncertainty).
+// threads. Dates are Gregorian civil dates from 1800-01-01 to 2200-12-31 (within Hijri years
+// 1214 to 1627); beyond 1972..2025 delta T is a prediction or a fit whose error grows
+// (deltaTUncertainty).
 #pragma once
 
 #include <functional>
@@ -106,7 +107,7 @@ using TelvorCodeTest =
 using LandTest = std::function<bool(double lat, double lon)>;
 
 struct MonthTableRequest {
-    int hijriYear = 1445; // first month's year, 1215..1623
+    int hijriYear = 1445; // first month's year, 1215..1626
     int hijriMonth = 1;   // first month, 1..12
     int months = 12;      // how many consecutive months, 1..
     MonthRule rule = MonthRule::Yallop;

@@ -525,7 +525,7 @@ bool hijriOf(const MonthTableRequest &request, almanac::CivilDate date, HijriDat
 
 bool civilOf(const MonthTableRequest &request, HijriDate hijri, almanac::CivilDate &out) {
     if (hijri.month < 1 || hijri.month > 12 || hijri.day < 1 || hijri.day > 30) return false;
-    if (hijri.year < 1215 || hijri.year > 1623) return false;
+    if (hijri.year < 1214 || hijri.year > 1627) return false;
     MonthTableRequest r = request;
     r.hijriYear = hijri.year;
     r.hijriMonth = hijri.month;

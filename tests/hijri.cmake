@@ -12,3 +12,16 @@ if(TARGET telvor_calendar)
   endif()
   gtest_discover_tests(hijri_test PROPERTIES TIMEOUT 600)
 endif()
+
+# The month-start rules: their definitions either side of each threshold, their phases, the
+# date round trips, and telvor date and calendar as processes.
+if(TARGET telvor_calendar)
+  add_executable(calendar_rules_test ${CMAKE_CURRENT_LIST_DIR}/calendar_rules_test.cpp)
+  target_link_libraries(calendar_rules_test PRIVATE telvor_calendar GTest::gtest_main
+                                                    nlohmann_json::nlohmann_json)
+  if(TARGET telvor)
+    target_compile_definitions(calendar_rules_test PRIVATE TELVOR_BIN="$<TARGET_FILE:telvor>")
+    add_dependencies(calendar_rules_test telvor)
+  endif()
+  gtest_discover_tests(calendar_rules_test PROPERTIES TIMEOUT 600)
+endif()

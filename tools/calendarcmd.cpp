@@ -266,7 +266,7 @@ int printCompare(const Given &given, const CommonOptions &c, int year) {
     return 0;
 }
 
-// A civil date (year 1800..2200) or a Hijri date (year 1215..1623) YYYY-MM-DD.
+// A civil date (year 1800..2200) or a Hijri date (year 1214..1627) YYYY-MM-DD.
 bool parseYmd(const std::string &text, int &y, int &m, int &d) {
     int used = 0;
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
@@ -500,7 +500,7 @@ int runDate(const Subcommand &sub, const Given &given) {
         y = local.tm_year + 1900, mo = local.tm_mon + 1, d = local.tm_mday;
     } else if (!parseYmd(words[0], y, mo, d)) {
         return bad(sub, quoteValue(words[0]) +
-                            " is not a date YYYY-MM-DD (civil 1800-2200, or Hijri 1215-1623)");
+                            " is not a date YYYY-MM-DD (civil 1800-2200, or Hijri 1214-1627)");
     }
     const bool hijriGiven = y <= 1700;
     const std::string ruleName = monthRuleName(c.request.rule);
@@ -509,7 +509,7 @@ int runDate(const Subcommand &sub, const Given &given) {
 
     if (hijriGiven) {
         if (words.size() > 1) return bad(sub, "a Hijri date takes no time");
-        if (y < 1215 || y > 1623) return bad(sub, "a Hijri year from 1215 to 1623 is needed");
+        if (y < 1214 || y > 1627) return bad(sub, "a Hijri year from 1214 to 1627 is needed");
         almanac::CivilDate civil;
         if (!civilOf(r, {y, mo, d}, civil))
             return bad(sub, words[0] + " does not exist by the rule " + ruleName +

@@ -62,7 +62,7 @@ const OptionRule kOptionTable[] = {
      "Write the class regions as GeoJSON polygons", nullptr, false},
     {"threads", "N", OptionKind::Integer, 0, 1024, "a count", "Worker threads (0: one per core)",
      "0", false},
-    {"year", "H", OptionKind::Integer, 1215, 1623, "a Hijri year", "The Hijri year of the table",
+    {"year", "H", OptionKind::Integer, 1215, 1626, "a Hijri year", "The Hijri year of the table",
      nullptr, false},
     {"rule", "NAME", OptionKind::Text, 0, 0,
      "yallop, odeh, telvor, umm-al-qura, conjunction, mabims, khgt, diyanet, wujudul-hilal or fcna",

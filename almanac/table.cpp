@@ -1,25 +1,42 @@
 // The evening table: hourly geocentric quantities over the evenings of one date, interpolated.
 #include "almanac/almanac.h"
 
+#include <cmath>
 #include <limits>
 #include <numbers>
 
 namespace almanac {
 
-EveningTable::EveningTable(CivilDate date) : date_(date) {
+EveningTable::EveningTable(CivilDate date) : EveningTable(date, nullptr) {}
+
+EveningTable::EveningTable(CivilDate date, const EveningTable &neighbour)
+    : EveningTable(date, &neighbour) {}
+
+EveningTable::EveningTable(CivilDate date, const EveningTable *neighbour) : date_(date) {
     start_ = julianDateUt(date, kStartHours);
+    // Nodes of the neighbour at the same instants: node i here is its node i + shift.
+    const long shift =
+        neighbour ? std::lround((start_ - neighbour->start_) / kStepDays) : long(kNodes);
     double turns = 0, previous = 0;
     for (int i = 0; i < kNodes; ++i) {
-        const Geocentric g = geocentricAt(start_ + i * kStepDays);
         Node &n = nodes_[i];
-        for (int k = 0; k < 3; ++k)
-            n.sun[k] = g.sun[k], n.moon[k] = g.moon[k];
+        const long j = i + shift;
+        double sidereal = 0;
+        if (j >= 0 && j < kNodes) {
+            n = neighbour->nodes_[j];
+            sidereal = std::fmod(n.siderealTime, 2 * std::numbers::pi);
+        } else {
+            const Geocentric g = geocentricAt(start_ + i * kStepDays);
+            for (int k = 0; k < 3; ++k)
+                n.sun[k] = g.sun[k], n.moon[k] = g.moon[k];
+            n.jdTt = g.jdTt;
+            n.obliquity = g.obliquity;
+            sidereal = g.siderealTime;
+        }
         // Sidereal time unwrapped into a smooth, steadily growing function for interpolation.
-        if (i > 0 && g.siderealTime < previous) turns += 2 * std::numbers::pi;
-        previous = g.siderealTime;
-        n.siderealTime = g.siderealTime + turns;
-        n.jdTt = g.jdTt;
-        n.obliquity = g.obliquity;
+        if (i > 0 && sidereal < previous) turns += 2 * std::numbers::pi;
+        previous = sidereal;
+        n.siderealTime = sidereal + turns;
     }
     conjunctions_.fill(std::numeric_limits<double>::quiet_NaN());
     double c = almanac::conjunctionBefore(start_);

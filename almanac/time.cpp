@@ -31,9 +31,20 @@ namespace {
 // decimal year.
 double espenakMeeus(double y) {
     double t = 0;
-    if (y < 1900) { // 1800..1860 and 1860..1900 are not needed in the almanac's range
+    if (y < 1800) {
         const double u = (y - 1820) / 100;
         return -20 + 32 * u * u;
+    }
+    if (y < 1860) {
+        t = y - 1800;
+        return 13.72 - 0.332447 * t + 0.0068612 * t * t + 0.0041116 * t * t * t -
+               0.00037436 * t * t * t * t + 0.0000121272 * t * t * t * t * t -
+               0.0000001699 * t * t * t * t * t * t + 0.000000000875 * t * t * t * t * t * t * t;
+    }
+    if (y < 1900) {
+        t = y - 1860;
+        return 7.62 + 0.5737 * t - 0.251754 * t * t + 0.01680668 * t * t * t -
+               0.0004473624 * t * t * t * t + t * t * t * t * t / 233174;
     }
     if (y < 1920) {
         t = y - 1900;

@@ -43,8 +43,17 @@ long dayNumber(almanac::CivilDate d) {
 class TableCache {
   public:
     const almanac::EveningTable &get(almanac::CivilDate date) {
-        std::unique_ptr<almanac::EveningTable> &slot = tables_[dayNumber(date)];
-        if (!slot) slot = std::make_unique<almanac::EveningTable>(date);
+        const long day = dayNumber(date);
+        std::unique_ptr<almanac::EveningTable> &slot = tables_[day];
+        if (!slot) {
+            // The evenings are asked for day after day: the day before shares two thirds of
+            // the nodes.
+            auto before = tables_.find(day - 1);
+            if (before != tables_.end() && before->second)
+                slot = std::make_unique<almanac::EveningTable>(date, *before->second);
+            else
+                slot = std::make_unique<almanac::EveningTable>(date);
+        }
         return *slot;
     }
 
@@ -263,12 +272,35 @@ Outcome overGrid(const MonthTableRequest &r, const Phase &p, const almanac::Even
     const int rows = static_cast<int>(std::lround(180.0 / r.step));
     int threads = r.threads > 0 ? r.threads : int(std::thread::hardware_concurrency());
     threads = std::clamp(threads, 1, rows);
+    // Columns left out: those whose every sunset on the evening (at the latest half an hour
+    // past local mean midnight) precedes the conjunction, and for the altitude-and-elongation
+    // tests those where the elongation then still falls short of the threshold (the
+    // topocentric one exceeds the geocentric by at most the Moon's parallax, about 1 degree).
+    // Nothing there can count, and the place nearest to counting lies further west.
+    std::vector<char> active(2 * rows, 1);
+    const bool needsConjunction = p.test != RuleTest::MoonsetAfterSunset;
+    for (int col = 0; col < 2 * rows; ++col) {
+        const double lon = -180.0 + (col + 0.5) * r.step;
+        const double latest = almanac::julianDateUt(table.date(), 24.5 - lon / 15.0);
+        if (needsConjunction && latest < f.conjunction) active[col] = 0;
+        if (p.test == RuleTest::AltitudeElongation) {
+            const almanac::Geocentric g = table.at(latest);
+            const double bound =
+                vectorAngle(g.sun, g.moon) + (p.quantities.elongationTopocentric ? 1.0 : 0.0);
+            if (bound < p.minElongation) active[col] = 0;
+        }
+    }
+    if (std::find(active.begin(), active.end(), 1) == active.end()) {
+        // Nothing can count: the westernmost column still tells how far it missed.
+        active[0] = 1;
+    }
     std::vector<Outcome> parts(threads);
     std::atomic<int> next{0};
     auto work = [&](int t) {
         for (int row; (row = next.fetch_add(1)) < rows;) {
             const double lat = -90.0 + (row + 0.5) * r.step;
             for (int col = 0; col < 2 * rows; ++col) {
+                if (!active[col]) continue;
                 const double lon = -180.0 + (col + 0.5) * r.step;
                 merge(parts[t],
                       evalPlace(r, p, table, almanac::observerOf({lat, lon, r.place.height}), f));
@@ -353,6 +385,23 @@ EveningJudgement judge(const MonthTableRequest &r, const Phase &p,
     return judgementOf(o, table.date());
 }
 
+// Whether nothing can count on the evening, without its table: the test needs the
+// conjunction before sunset (or the best time) and it comes after the latest sunset of the
+// evening where the rule looks (half an hour past local mean midnight). Not with a place asked
+// about, whose own evening is judged too.
+bool hopeless(const MonthTableRequest &r, const Phase &p, almanac::CivilDate evening,
+              double conjunction) {
+    if (r.hasPlace || p.test == RuleTest::MoonsetAfterSunset) return false;
+    if (p.test == RuleTest::ConjunctionBeforeUtHour ||
+        p.test == RuleTest::ConjunctionBeforeUtMidnight)
+        return false;
+    double westmost = -180;
+    if (p.site == RuleSite::Place && p.placeName[0]) westmost = p.lon;
+    if (r.region == Region::Place && p.site == RuleSite::Globe) westmost = r.place.longitude;
+    if (p.site == RuleSite::Territory) westmost = 95; // the MABIMS states lie east of 95 E
+    return conjunction > almanac::julianDateUt(evening, 24.5 - westmost / 15.0);
+}
+
 // The region a rule is judged in when the request gives `region`.
 MonthTableRequest forRule(const MonthTableRequest &base, MonthRule rule) {
     MonthTableRequest r = base;
@@ -383,9 +432,11 @@ std::vector<MonthRow> table(const MonthTableRequest &r, TableCache &cache) {
         const almanac::CivilDate first = addDays(dateOf(row.conjunction), -1);
         for (int e = 0; e < kEveningsSearched; ++e) {
             const almanac::CivilDate evening = addDays(first, e);
-            const almanac::EveningTable &t = cache.get(evening);
             const Phase &p = phaseFor(r.rule, row.hijriYear, evening.year);
             if (!row.phase) row.phase = &p;
+            // An evening whose every sunset precedes the conjunction needs no table.
+            if (hopeless(r, p, evening, row.conjunction)) continue;
+            const almanac::EveningTable &t = cache.get(evening);
             if (!row.visibleAnywhere) {
                 const EveningJudgement j = judge(r, p, t, row.conjunction, false);
                 judged.push_back(j);

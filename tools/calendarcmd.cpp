@@ -449,7 +449,11 @@ int runCalendar(const Subcommand &sub, const Given &given) {
             lastPhase = m.phase->description;
             out += "rule: " + lastPhase + "\n";
             std::snprintf(line, sizeof line, "%-5s %-16s %-17s  %-36s  %s%-10s  %s\n", "month",
-                          "name", "conjunction (UT)", ("first counts " + siteHeading(r, m)).c_str(),
+                          "name", "conjunction (UT)",
+                          (siteHeading(r, m).rfind("first", 0) == 0
+                               ? siteHeading(r, m)
+                               : "first counts " + siteHeading(r, m))
+                              .c_str(),
                           c.place.given ? "here        " : "", "first day", "deciding evening");
             out += line;
         }

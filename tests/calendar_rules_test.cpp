@@ -365,6 +365,27 @@ TEST(DeltaT, NineteenthCentury) {
             << t.year;
 }
 
+// An evening table built from the previous evening's shared nodes interpolates as a fresh one
+// does: the same positions to a millimetre and the same sidereal time.
+TEST(EveningTable, SharedNodesAgreeWithFreshOnes) {
+    for (const almanac::CivilDate d :
+         {almanac::CivilDate{1850, 3, 1}, almanac::CivilDate{2024, 3, 11},
+          almanac::CivilDate{2199, 12, 31}}) {
+        const almanac::EveningTable before(addDays(d, -1));
+        const almanac::EveningTable shared(d, before), fresh(d);
+        for (double h = -12; h <= 60; h += 0.37) {
+            const double t = almanac::julianDateUt(d, h);
+            const almanac::Geocentric a = shared.at(t), b = fresh.at(t);
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_NEAR(a.moon[k], b.moon[k], 1e-6) << text(d) << " " << h;
+                EXPECT_NEAR(a.sun[k], b.sun[k], 1e-6) << text(d) << " " << h;
+            }
+            EXPECT_NEAR(std::remainder(a.siderealTime - b.siderealTime, 2 * std::numbers::pi), 0,
+                        1e-12);
+        }
+    }
+}
+
 // The rule table names each rule once, with phases in time order and a source.
 TEST(RuleTable, NamesPhasesAndSources) {
     for (size_t k = 0; k < ruleTable().size(); ++k) {

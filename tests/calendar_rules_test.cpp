@@ -475,7 +475,8 @@ TEST(CalendarCommand, HelpAndBadInput) {
           "calendar --year 1445 --region place", "calendar --year 1445 --compare yallop",
           "calendar --year 1445 --compare yallop,nope", "date 2024-02-30", "date 1445-13-01",
           "date 2024-03-10 25:00", "date 1445-09-01 10:00", "date --lang xx",
-          "calendar --year 1214"}) {
+          "calendar --year 1214", "calendar --year 1600 --rule telvor",
+          "date 1850-01-01 --rule telvor"}) {
         const Outcome r = run(bad);
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << bad << ": " << r.err;

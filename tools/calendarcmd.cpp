@@ -64,7 +64,9 @@ std::string latLon(double lat, double lon) {
 std::string marginText(const EveningJudgement &j) {
     if (std::isnan(j.margin)) return "-";
     char text[120];
-    if (j.threshold == 0 && std::string(j.unit) == "s")
+    if (std::string(j.quantity) == "code")
+        std::snprintf(text, sizeof text, "code %.0f%s", j.value, j.counts ? "" : " (not 100)");
+    else if (j.threshold == 0 && std::string(j.unit) == "s")
         std::snprintf(text, sizeof text, "%s %+.0f s", j.quantity, j.value);
     else
         std::snprintf(text, sizeof text, "%s %.*f%s%s %s %g%s%s", j.quantity, j.unit[0] ? 2 : 3,
@@ -387,6 +389,13 @@ int runCalendar(const Subcommand &sub, const Given &given) {
         error = given.has("year") ? parseInteger("year", given.value("year"), year)
                                   : "--year H is needed";
     if (!error.empty()) return bad(sub, error);
+    // The saver's engine answers for 1901..2099 only.
+    bool usesEngine = c.request.rule == MonthRule::Telvor;
+    for (MonthRule rule : c.compare)
+        usesEngine |= rule == MonthRule::Telvor;
+    if (usesEngine && (year < 1320 || year > 1520))
+        return bad(sub,
+                   "--rule telvor: the saver's test covers 1901-2099, Hijri years 1320 to 1520");
     if (!c.compare.empty()) return printCompare(given, c, static_cast<int>(year));
     MonthTableRequest &r = c.request;
     r.hijriYear = static_cast<int>(year);
@@ -514,6 +523,8 @@ int runDate(const Subcommand &sub, const Given &given) {
     if (hijriGiven) {
         if (words.size() > 1) return bad(sub, "a Hijri date takes no time");
         if (y < 1214 || y > 1627) return bad(sub, "a Hijri year from 1214 to 1627 is needed");
+        if (r.rule == MonthRule::Telvor && (y < 1320 || y > 1520))
+            return bad(sub, "--rule telvor: the saver's test covers Hijri years 1320 to 1520");
         almanac::CivilDate civil;
         if (!civilOf(r, {y, mo, d}, civil))
             return bad(sub, words[0] + " does not exist by the rule " + ruleName +
@@ -548,6 +559,8 @@ int runDate(const Subcommand &sub, const Given &given) {
         return 0;
     }
 
+    if (r.rule == MonthRule::Telvor && (y < 1901 || y > 2099))
+        return bad(sub, "--rule telvor: the saver's test covers 1901-2099");
     if (!civilExists(y, mo, d))
         return bad(sub,
                    quoteValue(words[0]) + " is not a civil date from 1800-01-01 to 2200-12-31");

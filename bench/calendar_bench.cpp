@@ -27,7 +27,7 @@ BENCHMARK(yearByRule)->DenseRange(0, 9)->Unit(benchmark::kMillisecond)->MeasureP
 
 void compareAllRules(benchmark::State &state) {
     std::vector<MonthRule> rules;
-    for (const RuleSpec &s : ruleTable())
+    for (const RuleEntry &s : ruleTable())
         rules.push_back(s.rule);
     for (auto _ : state)
         benchmark::DoNotOptimize(compareMonthTables(yearRequest(MonthRule::Yallop), rules));

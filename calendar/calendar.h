@@ -71,7 +71,7 @@ struct Phase {
 };
 
 // One rule: its name for --rule, its phases (in time order) and its source.
-struct RuleSpec {
+struct RuleEntry {
     MonthRule rule;
     const char *name;    // "mabims"
     const char *summary; // one line
@@ -81,8 +81,8 @@ struct RuleSpec {
 };
 
 // The rule table: one entry per MonthRule, in enum order.
-const std::vector<RuleSpec> &ruleTable();
-const RuleSpec &ruleSpec(MonthRule rule);
+const std::vector<RuleEntry> &ruleTable();
+const RuleEntry &ruleEntry(MonthRule rule);
 // "yallop", "odeh", ...
 const char *monthRuleName(MonthRule rule);
 bool monthRuleFromName(const std::string &name, MonthRule &rule);

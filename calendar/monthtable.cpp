@@ -408,7 +408,7 @@ MonthTableRequest forRule(const MonthTableRequest &base, MonthRule rule) {
     r.rule = rule;
     if (!regionFits(rule, r.region)) r.region = Region::Default;
     // --region place means the given place only for the rules that take it.
-    if (r.region == Region::Place && !ruleSpec(rule).takesRegion) r.region = Region::Default;
+    if (r.region == Region::Place && !ruleEntry(rule).takesRegion) r.region = Region::Default;
     return r;
 }
 

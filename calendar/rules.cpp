@@ -39,8 +39,8 @@ constexpr double kMeccaLat = 21.4225, kMeccaLon = 39.8262;
 // 110.3644 E).
 constexpr double kYogyaLat = -7.8053, kYogyaLon = 110.3644;
 
-std::vector<RuleSpec> makeTable() {
-    std::vector<RuleSpec> t;
+std::vector<RuleEntry> makeTable() {
+    std::vector<RuleEntry> t;
     t.push_back({MonthRule::Yallop,
                  "yallop",
                  "Yallop's q above -0.160 (classes A-C) at the best time",
@@ -209,21 +209,21 @@ std::vector<RuleSpec> makeTable() {
 
 } // namespace
 
-const std::vector<RuleSpec> &ruleTable() {
-    static const std::vector<RuleSpec> table = makeTable();
+const std::vector<RuleEntry> &ruleTable() {
+    static const std::vector<RuleEntry> table = makeTable();
     return table;
 }
 
-const RuleSpec &ruleSpec(MonthRule rule) {
+const RuleEntry &ruleEntry(MonthRule rule) {
     return ruleTable()[static_cast<size_t>(rule)];
 }
 
 const char *monthRuleName(MonthRule rule) {
-    return ruleSpec(rule).name;
+    return ruleEntry(rule).name;
 }
 
 bool monthRuleFromName(const std::string &name, MonthRule &rule) {
-    for (const RuleSpec &r : ruleTable())
+    for (const RuleEntry &r : ruleTable())
         if (name == r.name) {
             rule = r.rule;
             return true;
@@ -233,13 +233,13 @@ bool monthRuleFromName(const std::string &name, MonthRule &rule) {
 
 std::string ruleNames() {
     std::string s;
-    for (const RuleSpec &r : ruleTable())
+    for (const RuleEntry &r : ruleTable())
         s += (s.empty() ? "" : ", ") + std::string(r.name);
     return s;
 }
 
 const Phase &phaseFor(MonthRule rule, int hijriYear, int civilYear) {
-    const RuleSpec &r = ruleSpec(rule);
+    const RuleEntry &r = ruleEntry(rule);
     const Phase *chosen = &r.phases.front();
     for (const Phase &p : r.phases)
         if (hijriYear >= p.fromHijriYear && civilYear >= p.fromCivilYear) chosen = &p;
@@ -268,7 +268,7 @@ bool regionFits(MonthRule rule, Region region) {
     if (region == Region::Default) return true;
     const bool state = region >= Region::Indonesia;
     if (rule == MonthRule::Mabims) return state;
-    return ruleSpec(rule).takesRegion && !state;
+    return ruleEntry(rule).takesRegion && !state;
 }
 
 std::vector<almanac::Place> territoryPoints(Region region) {

@@ -299,11 +299,11 @@ TEST(RulePhases, UmmAlQuraFcnaAndMabimsBoundaries) {
 // day or the one before that (or the 29th for a month completed to 30), knife-edge only where
 // the margin is within its tolerance.
 TEST(MonthTable, EveryRuleChainsAndReportsItsMargin) {
-    for (const RuleSpec &spec : ruleTable()) {
-        if (spec.rule == MonthRule::Telvor) continue; // needs the engine, tested by the tool
-        SCOPED_TRACE(spec.name);
+    for (const RuleEntry &entry : ruleTable()) {
+        if (entry.rule == MonthRule::Telvor) continue; // needs the engine, tested by the tool
+        SCOPED_TRACE(entry.name);
         MonthTableRequest r;
-        r.rule = spec.rule;
+        r.rule = entry.rule;
         r.hijriYear = 1446;
         r.step = 6;
         const std::vector<MonthRow> rows = hijriMonthTable(r);
@@ -389,7 +389,7 @@ TEST(EveningTable, SharedNodesAgreeWithFreshOnes) {
 // The rule table names each rule once, with phases in time order and a source.
 TEST(RuleTable, NamesPhasesAndSources) {
     for (size_t k = 0; k < ruleTable().size(); ++k) {
-        const RuleSpec &s = ruleTable()[k];
+        const RuleEntry &s = ruleTable()[k];
         EXPECT_EQ(static_cast<size_t>(s.rule), k);
         MonthRule back;
         EXPECT_TRUE(monthRuleFromName(s.name, back));
@@ -466,7 +466,7 @@ TEST(DateCommand, MonthNamesFromIcuInTwoLanguages) {
 // one line and exit code 2.
 TEST(CalendarCommand, HelpAndBadInput) {
     const Outcome help = run("calendar --help");
-    for (const RuleSpec &s : ruleTable())
+    for (const RuleEntry &s : ruleTable())
         EXPECT_NE(help.out.find(s.name), std::string::npos) << s.name;
     EXPECT_NE(help.out.find("calendar: 2"), std::string::npos);
     for (const char *bad :

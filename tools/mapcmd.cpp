@@ -107,6 +107,8 @@ int runMapCommand(const MapCommand &c) {
     request.threads = c.threads;
     if (c.out.empty() && c.csv.empty() && c.geojson.empty())
         return fail(2, "--out FILE.png, --csv FILE or --geojson FILE is needed");
+    if (const std::string problem = pngPathProblem(c.out); !problem.empty())
+        return fail(2, "--out: " + quoteValue(c.out) + ": " + problem);
     const int height = c.inputs.height;
     request.telvor = [height](almanac::CivilDate, double lat, double lon, double jd) {
         return engineVisibilityCode(lat, lon, jd, height);

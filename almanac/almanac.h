@@ -165,6 +165,10 @@ class EveningTable {
     double endUt() const { return start_ + (kNodes - 1) * kStepDays; } // Julian date, UT
     // Interpolated geocentric quantities; `jdUt` is clamped to [startUt(), endUt()].
     Geocentric at(double jdUt) const;
+    // The same for one body: its vector, the sidereal time, jdUt, jdTt and the obliquity, each
+    // exactly as at() gives it; the other body's vector is left zero (about half the work).
+    Geocentric sunAt(double jdUt) const;
+    Geocentric moonAt(double jdUt) const;
     // The last conjunction at or before `jdUt` among those found when the table was built
     // (the last one before the window and those within it); NaN if none.
     double conjunctionBefore(double jdUt) const;
@@ -174,6 +178,7 @@ class EveningTable {
     struct Node {
         double sun[3], moon[3], siderealTime, jdTt, obliquity;
     };
+    template <bool kSun, bool kMoon> Geocentric interpolate(double jdUt) const;
     CivilDate date_;
     double start_ = 0;
     std::array<Node, kNodes> nodes_{};
@@ -247,8 +252,13 @@ struct Sighting {
 // Sunset and moonset for the table's date: a few steps on the tabulated positions, no ERFA
 // call, no allocation.
 Evening evening(const EveningTable &table, const Observer &observer);
-// The full evaluation for one place: the map's per-cell step. No ERFA call, no allocation.
+// The full evaluation for one place. No ERFA call, no allocation.
 Sighting evaluate(const EveningTable &table, const Observer &observer);
+// The map's per-cell step: what evaluate() gives for the crescent (state, sunset, moonset,
+// lag, bestTime, hasCrescent and crescent, bit for bit), without the work that only a single
+// place's answer needs: the moonset before sunset when the Moon sets first, the conjunction
+// and the Moon's age (left NaN).
+Sighting evaluateCrescent(const EveningTable &table, const Observer &observer);
 // The same from a Place (observerOf() first, about 60 ns more).
 Sighting evaluate(const EveningTable &table, const Place &place);
 Evening evening(const EveningTable &table, const Place &place);

@@ -31,14 +31,30 @@ struct Setting {
     double sinSetAltitude; // sine of the setting altitude
 };
 
-Setting settingAt(const EveningTable &table, const Observer &o, Body body, double t) {
-    const Geocentric g = table.at(t);
+// An observer with the sine of the Sun's setting altitude, which stays the same all evening.
+struct Site {
+    const Observer &o;
+    double sunSinSetAltitude;
+};
+
+double sinSetAltitude(double semiDiameter, const Observer &o) {
+    return std::sin((-(kRefraction + semiDiameter) - o.dip) * kDegree);
+}
+
+Site siteOf(const Observer &o) {
+    return Site{o, sinSetAltitude(kSunRadius, o)};
+}
+
+Setting settingAt(const EveningTable &table, const Site &site, Body body, double t) {
+    const Observer &o = site.o;
+    // Only the body asked about is interpolated.
+    const Geocentric g = body == Body::Sun ? table.sunAt(t) : table.moonAt(t);
     const Vec v = topocentric(geocentric(body == Body::Sun ? g.sun : g.moon, meridianOf(g, o)), o);
     const double r = norm(v);
     const double sinDec = v.z / r, cosDec = std::sqrt(v.x * v.x + v.y * v.y) / r;
-    const double semi = body == Body::Sun ? kSunRadius : std::asin(kMoonRadius / r) / kDegree;
     Setting s;
-    s.sinSetAltitude = std::sin((-(kRefraction + semi) - o.dip) * kDegree);
+    s.sinSetAltitude = body == Body::Sun ? site.sunSinSetAltitude
+                                         : sinSetAltitude(std::asin(kMoonRadius / r) / kDegree, o);
     s.cosH0 = (s.sinSetAltitude - o.sinLatitude * sinDec) / (o.cosLatitude * cosDec);
     s.H = std::atan2(-v.y, v.x);
     s.sinAltitude = (v.x * o.cosLatitude + v.z * o.sinLatitude) / r;
@@ -54,7 +70,7 @@ double wrapPi(double a) {
 // at high latitudes). Returns the time (Julian date UT), or NaN when at some step the body does
 // not reach its setting altitude (`up` then says whether it stays above, +1, or below, -1) or
 // the steps do not settle (a grazing Moon).
-double setting(const EveningTable &table, const Observer &o, Body body, double t, FirstStep first,
+double setting(const EveningTable &table, const Site &o, Body body, double t, FirstStep first,
                int &up) {
     const double rate = body == Body::Sun ? kSunRate : kMoonRate;
     up = 0;
@@ -90,8 +106,8 @@ double setting(const EveningTable &table, const Observer &o, Body body, double t
 // sets, so the altitude itself is followed in half-hour steps from `from` to `to` and each
 // downward crossing is refined by regula falsi. Returns the first crossing (or the last, with
 // `last`), NaN if none.
-double scanForSetting(const EveningTable &table, const Observer &o, Body body, double from,
-                      double to, bool last) {
+double scanForSetting(const EveningTable &table, const Site &o, Body body, double from, double to,
+                      bool last) {
     auto above = [&](double t) {
         const Setting s = settingAt(table, o, body, t);
         return s.sinAltitude - s.sinSetAltitude;
@@ -183,11 +199,14 @@ double localNoon(const EveningTable &table, const Observer &o) {
 }
 } // namespace
 
-Evening evening(const EveningTable &table, const Observer &o) {
+namespace {
+// The evening's events; without `moonsetBefore`, the Moon that sets first is only said so.
+Evening eveningOf(const EveningTable &table, const Observer &observer, bool moonsetBefore) {
     Evening e;
     int up = 0;
+    const Site o = siteOf(observer);
     // From the local mean noon the Sun's hour angle is small, the setting one ahead of it.
-    const double noon = localNoon(table, o);
+    const double noon = localNoon(table, observer);
     double sunset = setting(table, o, Body::Sun, noon, FirstStep::Raw, up);
     if (std::isnan(sunset)) {
         // Near the polar day's or night's limit the Sun may still set: it does if it stands
@@ -208,6 +227,7 @@ Evening evening(const EveningTable &table, const Observer &o) {
     const Setting moon = settingAt(table, o, Body::Moon, sunset);
     if (moon.sinAltitude < moon.sinSetAltitude) {
         e.state = EveningState::MoonSetsFirst;
+        if (!moonsetBefore) return e;
         double before = setting(table, o, Body::Moon, sunset, FirstStep::Backward, up);
         const double earliest = std::fmax(sunset - 1.0, table.startUt());
         if (!(before <= sunset && before > earliest))
@@ -229,6 +249,23 @@ Evening evening(const EveningTable &table, const Observer &o) {
     e.moonset = moonset;
     e.lagMinutes = (moonset - sunset) * 1440.0;
     return e;
+}
+
+} // namespace
+
+Evening evening(const EveningTable &table, const Observer &o) {
+    return eveningOf(table, o, true);
+}
+
+Sighting evaluateCrescent(const EveningTable &table, const Observer &o) {
+    Sighting s;
+    s.evening = eveningOf(table, o, false);
+    if (s.evening.state == EveningState::Ok) {
+        s.bestTime = s.evening.sunset + (s.evening.moonset - s.evening.sunset) * 4.0 / 9.0;
+        s.crescent = crescentAt(table.at(s.bestTime), o);
+        s.hasCrescent = true;
+    }
+    return s;
 }
 
 Sighting evaluate(const EveningTable &table, const Observer &o) {

@@ -46,7 +46,7 @@ EveningTable::EveningTable(CivilDate date, const EveningTable *neighbour) : date
     }
 }
 
-Geocentric EveningTable::at(double jdUt) const {
+template <bool kSun, bool kMoon> Geocentric EveningTable::interpolate(double jdUt) const {
     // Four-point Lagrange interpolation on the nodes around jdUt.
     double x = (jdUt - start_) / kStepDays;
     if (!(x > 0)) x = 0; // NaN too
@@ -63,14 +63,26 @@ Geocentric EveningTable::at(double jdUt) const {
     Geocentric g;
     g.jdUt = start_ + x * kStepDays;
     for (int k = 0; k < 3; ++k) {
-        g.sun[k] = w0 * a.sun[k] + w1 * b.sun[k] + w2 * c.sun[k] + w3 * d.sun[k];
-        g.moon[k] = w0 * a.moon[k] + w1 * b.moon[k] + w2 * c.moon[k] + w3 * d.moon[k];
+        if (kSun) g.sun[k] = w0 * a.sun[k] + w1 * b.sun[k] + w2 * c.sun[k] + w3 * d.sun[k];
+        if (kMoon) g.moon[k] = w0 * a.moon[k] + w1 * b.moon[k] + w2 * c.moon[k] + w3 * d.moon[k];
     }
     g.siderealTime =
         w0 * a.siderealTime + w1 * b.siderealTime + w2 * c.siderealTime + w3 * d.siderealTime;
     g.jdTt = a.jdTt + (d.jdTt - a.jdTt) * (u / 3);
     g.obliquity = a.obliquity + (d.obliquity - a.obliquity) * (u / 3);
     return g;
+}
+
+Geocentric EveningTable::at(double jdUt) const {
+    return interpolate<true, true>(jdUt);
+}
+
+Geocentric EveningTable::sunAt(double jdUt) const {
+    return interpolate<true, false>(jdUt);
+}
+
+Geocentric EveningTable::moonAt(double jdUt) const {
+    return interpolate<false, true>(jdUt);
 }
 
 double EveningTable::conjunctionBefore(double jdUt) const {

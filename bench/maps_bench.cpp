@@ -3,9 +3,13 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "maps/eveningmap.h"
+#include "maps/mapformat.h"
 #include "maps/rows.h"
 
 namespace {
@@ -48,7 +52,7 @@ BENCHMARK(BM_eveningMap)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(2)
     ->UseRealTime();
-BENCHMARK(BM_eveningMap)->Args({100, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_eveningMap)->Args({100, 1})->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_eveningMap)->Args({100, 0})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The parts of one cell, over a row of places at 30 N on the same evening.
@@ -105,5 +109,110 @@ void BM_evaluateCell(benchmark::State &state) {
             evaluateCell(table, almanac::observerOf(placeAt(i++)), Criterion::Yallop));
 }
 BENCHMARK(BM_evaluateCell);
+
+// The CSV of one map, CPU per cell: the writer (std::to_chars into a buffer) and, for the ratio in
+// one run, the same bytes made by one snprintf per field as the files were first written.
+const EveningMap &csvMap() {
+    static const EveningMap map = [] {
+        MapRequest r;
+        r.date = {2024, 3, 11};
+        r.step = 0.25;
+        return computeEveningMap(r);
+    }();
+    return map;
+}
+
+void BM_csvWriter(benchmark::State &state) {
+    const EveningMap &map = csvMap();
+    // As the tool writes it: blocks of about a megabyte, one buffer reused.
+    std::string block;
+    const int rowsPerBlock = std::max(1, (1 << 20) / (48 * map.cols));
+    size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = 0;
+        for (int row = 0; row < map.rows; row += rowsPerBlock) {
+            block.clear();
+            appendMapCsvRows(block, map, row, std::min(map.rows, row + rowsPerBlock));
+            bytes += block.size();
+            benchmark::DoNotOptimize(block.data());
+        }
+    }
+    state.counters["cell"] = benchmark::Counter(static_cast<double>(map.cells.size()),
+                                                benchmark::Counter::kIsIterationInvariantRate |
+                                                    benchmark::Counter::kInvert);
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_csvWriter)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_csvPrintf(benchmark::State &state) {
+    const EveningMap &map = csvMap();
+    std::string out;
+    out.reserve(size_t(50) * map.cells.size());
+    char text[128];
+    for (auto _ : state) {
+        out.clear();
+        for (int row = 0; row < map.rows; ++row)
+            for (int col = 0; col < map.cols; ++col) {
+                const MapCell &c = map.cell(row, col);
+                int n = std::snprintf(text, sizeof text, "%.10g,%.10g,", map.latitude(row),
+                                      map.longitude(col));
+                out.append(text, size_t(n));
+                if (c.cls == MapCell::kNone) {
+                    out += ",none,\n";
+                    continue;
+                }
+                n = std::snprintf(text, sizeof text, "%.4f,%s,%s\n", c.value,
+                                  className(map.criterion, c.cls), isoUt(c.bestTime).c_str());
+                out.append(text, size_t(n));
+            }
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["cell"] = benchmark::Counter(static_cast<double>(map.cells.size()),
+                                                benchmark::Counter::kIsIterationInvariantRate |
+                                                    benchmark::Counter::kInvert);
+    state.counters["bytes"] = static_cast<double>(out.size());
+}
+BENCHMARK(BM_csvPrintf)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_geoJsonWriter(benchmark::State &state) {
+    const EveningMap &map = csvMap();
+    size_t bytes = 0;
+    for (auto _ : state) {
+        const std::string text = mapGeoJson(map);
+        bytes = text.size();
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_geoJsonWriter)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A whole map with its CSV formatted, as `telvor map --csv` does it, on one thread: CPU per cell
+// of the cell's evaluation and its line together. range(0) is the step in hundredths of a
+// degree; "peerRatio" compares with a generator taking 200 us a cell.
+void BM_mapWithCsv(benchmark::State &state) {
+    MapRequest r;
+    r.date = {2024, 3, 11};
+    r.step = state.range(0) / 100.0;
+    r.threads = 1;
+    size_t cells = 0;
+    std::string block;
+    for (auto _ : state) {
+        const EveningMap map = computeEveningMap(r);
+        cells = map.cells.size();
+        const int rowsPerBlock = std::max(1, (1 << 20) / (48 * map.cols));
+        for (int row = 0; row < map.rows; row += rowsPerBlock) {
+            block.clear();
+            appendMapCsvRows(block, map, row, std::min(map.rows, row + rowsPerBlock));
+            benchmark::DoNotOptimize(block.data());
+        }
+    }
+    state.counters["cell"] = benchmark::Counter(static_cast<double>(cells),
+                                                benchmark::Counter::kIsIterationInvariantRate |
+                                                    benchmark::Counter::kInvert);
+    state.counters["peerRatio"] = benchmark::Counter(static_cast<double>(cells) * 200e-6,
+                                                     benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_mapWithCsv)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_mapWithCsv)->Arg(25)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 } // namespace

@@ -110,7 +110,7 @@ uint32_t classColour(Criterion c, int cls) {
 MapCell evaluateCell(const almanac::EveningTable &table, const almanac::Observer &observer,
                      Criterion c, const TelvorTest &telvor) {
     MapCell cell;
-    const almanac::Sighting s = almanac::evaluate(table, observer);
+    const almanac::Sighting s = almanac::evaluateCrescent(table, observer);
     if (!s.hasCrescent) {
         cell.bestTime = NAN;
         return cell;

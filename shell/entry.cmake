@@ -12,7 +12,7 @@ if(NOT WIN32)
   target_compile_definitions(telvor-saver PRIVATE TELVOR_VERSION="${PROJECT_VERSION}")
   target_link_libraries(telvor-saver PRIVATE telvor_entry telvor_saver_cli)
   install(TARGETS telvor-saver RUNTIME DESTINATION bin)
-  # Writes share/xscreensaver/config/telvor.xml at build time (data/ installs it).
+  # Writes share/xscreensaver/config/telvor-saver.xml at build time (data/ installs it).
   add_executable(telvor_xscreensaver_config ${CMAKE_CURRENT_LIST_DIR}/make_xscreensaver_config.cpp)
   target_link_libraries(telvor_xscreensaver_config PRIVATE telvor_saver_cli)
 endif()

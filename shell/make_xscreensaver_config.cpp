@@ -1,5 +1,5 @@
-// Build helper: writes the xscreensaver description of the hack (telvor.xml) to the file named
-// on its command line, from the settings table.
+// Build helper: writes the xscreensaver description of the hack (telvor-saver.xml) to the file
+// named on its command line, from the settings table.
 #include <cstdio>
 
 #include "shell/saver_options.h"

@@ -28,6 +28,10 @@ HWND parseWindowId(const char *text) {
     return (end && *end == '\0') ? reinterpret_cast<HWND>(static_cast<uintptr_t>(id)) : nullptr;
 }
 
+// A start that fails (no display, no window) is a failure: the Windows saver's codes are for
+// its own switches.
+constexpr int kStartFailed = 1;
+
 // Opens the display, or says on stderr why not.
 bool openDisplay() {
     if (platformInitX11(nullptr)) return true;
@@ -48,13 +52,13 @@ bool windowExists(HWND window, const char *given) {
 // Full-screen drawing, status line included, into a window that the host made and owns (or,
 // with `showCursor`, our own ordinary window).
 int runInHostWindow(HWND host, const char *given, bool showCursor = false) {
-    if (!windowExists(host, given)) return 0;
+    if (!windowExists(host, given)) return kStartFailed;
     saverMode = FullScreen;
     targetWindow = host;
-    if (!registerSaverClass(nullptr)) return 0;
+    if (!registerSaverClass(nullptr)) return kStartFailed;
     formSettingsPath();
     loadSettings();
-    if (!startSaver(nullptr, false)) return 0;
+    if (!startSaver(nullptr, false)) return kStartFailed;
     if (showCursor) SetCursor(LoadCursorA(nullptr, IDC_ARROW));
     return runSaverLoop();
 }
@@ -80,12 +84,12 @@ int runInOwnWindow() {
     WNDCLASSA wc{};
     wc.lpfnWndProc = tryOutWindowProc;
     wc.lpszClassName = "TELVOR Window";
-    if (!RegisterClassA(&wc)) return 0;
+    if (!RegisterClassA(&wc)) return kStartFailed;
     HWND window = CreateWindowExA(0, wc.lpszClassName, "TELVOR", WS_OVERLAPPEDWINDOW, 0, 0, 960,
                                   540, nullptr, nullptr, nullptr, nullptr);
     if (!window) {
         std::fprintf(stderr, "%s: cannot create a window\n", kProgram);
-        return 0;
+        return kStartFailed;
     }
     ShowWindow(window, SW_SHOW);
     return runInHostWindow(window, "", true);
@@ -119,7 +123,7 @@ int main(int argc, char **argv) {
 
     const char *first = rest.empty() ? "" : rest[0];
     if (isAny(first, "-root", "--root")) {
-        if (!openDisplay()) return 0;
+        if (!openDisplay()) return kStartFailed;
         const char *given = std::getenv("XSCREENSAVER_WINDOW");
         HWND target = parseWindowId(given);
         if (!target && given) {
@@ -135,13 +139,13 @@ int main(int argc, char **argv) {
         const char *given = rest.size() > 1 ? rest[1] : nullptr;
         if (!given) {
             std::fprintf(stderr, "%s: -window-id needs a window id (see --help)\n", kProgram);
-            return 0;
+            return 2;
         }
-        if (!openDisplay()) return 0;
+        if (!openDisplay()) return kStartFailed;
         return runInHostWindow(parseWindowId(given), given);
     }
     if (isAny(first, "-window", "--window")) {
-        if (!openDisplay()) return 0;
+        if (!openDisplay()) return kStartFailed;
         return runInOwnWindow();
     }
 
@@ -155,13 +159,16 @@ int main(int argc, char **argv) {
     // The dialog saves what it shows: values for one run must not reach the file.
     if (command.mode == Configure) clearSettingOverrides();
     // Configure mode needs no display; it only tells a running saver when there is one.
-    if (!command.exitNow && command.mode != Configure && !openDisplay()) return 0;
+    if (!command.exitNow && command.mode != Configure && !openDisplay()) return kStartFailed;
     if (!command.exitNow && command.mode == Configure) platformInitX11(nullptr);
+    bool noPreviewWindow = false;
     if (command.mode == Preview && !command.exitNow && !FindWindowA("TELVOR", nullptr) &&
         !IsWindow(command.window)) {
         // The first tick still runs and the loop ends at once, as the switch's rules say.
         std::fprintf(stderr, "%s: the preview window %lu does not exist\n", kProgram,
                      static_cast<unsigned long>(reinterpret_cast<uintptr_t>(command.window)));
+        noPreviewWindow = true;
     }
-    return saverMain(nullptr, line.c_str());
+    const int code = saverMain(nullptr, line.c_str());
+    return noPreviewWindow && code == 0 ? kStartFailed : code;
 }

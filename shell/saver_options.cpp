@@ -9,6 +9,7 @@
 
 #include "resources/configdlg.h"
 #include "shell/settings.h"
+#include "shell/xscreensaver_list.h"
 
 namespace {
 
@@ -189,7 +190,7 @@ void printSaverUsage(FILE *out, const char *program) {
              "  --version               the version\n"
              "\n"
              "Settings file: $XDG_CONFIG_HOME/telvor/telvor.ini (~/.config/telvor/telvor.ini).\n"
-             "A bad option exits with code 2; a saver that cannot start exits with code 0.\n");
+             "A bad option exits with code 2; a saver that cannot start exits with code 1.\n");
 }
 
 void writeXscreensaverConfig(FILE *out) {
@@ -197,10 +198,11 @@ void writeXscreensaverConfig(FILE *out) {
                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                  "<!-- TELVOR for xscreensaver: the entry and settings panel that xscreensaver-"
                  "settings shows. Made by the build from the saver's settings table. -->\n"
-                 "<screensaver name=\"telvor\" _label=\"TELVOR\">\n"
+                 "<screensaver name=\"%s\" _label=\"TELVOR\">\n"
                  "\n"
                  "  <command arg=\"-root\"/>\n"
-                 "\n");
+                 "\n",
+                 kXscreensaverHack);
     for (const RunOption &o : kRunOptions) {
         const SettingDescriptor &s = settingOf(o);
         const char *label = dialogLabel(s);

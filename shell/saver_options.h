@@ -18,6 +18,6 @@ bool takeRunOptions(int argc, char **argv, std::vector<const char *> &rest, std:
 // and default.
 void printSaverUsage(FILE *out, const char *program);
 
-// The xscreensaver description of the hack (share/xscreensaver/config/telvor.xml): the command
+// The xscreensaver description of the hack (share/xscreensaver/config/telvor-saver.xml): the command
 // and one widget per run option, with the ranges and defaults of the settings table.
 void writeXscreensaverConfig(FILE *out);

@@ -12,7 +12,8 @@
 #include <cstring>
 #include <vector>
 
-const char *const kXscreensaverEntry = "\t\t\t\"TELVOR\" telvor -root\t\t\t    \\n\\";
+const char *const kXscreensaverHack = "telvor-saver";
+const char *const kXscreensaverEntry = "\t\t\t\"TELVOR\" telvor-saver -root\t\t    \\n\\";
 
 namespace {
 
@@ -59,31 +60,46 @@ bool namesPrograms(const std::string &name) {
     return (dot == std::string::npos ? name : name.substr(dot + 1)) == "programs";
 }
 
-// Whether one entry of the list ("- GL: "Name" command args") runs the program telvor.
-bool entryIsTelvor(std::string entry) {
+// Where the program of one entry of the list ("- GL: "Name" command args") is: its first byte and
+// its length, or npos when the entry names none.
+std::pair<size_t, size_t> programOf(const std::string &entry) {
+    constexpr std::pair<size_t, size_t> none{std::string::npos, 0};
     size_t i = entry.find_first_not_of(" \t");
-    if (i == std::string::npos) return false;
+    if (i == std::string::npos) return none;
     if (entry[i] == '-') i = entry.find_first_not_of(" \t", i + 1);
-    if (i == std::string::npos) return false;
+    if (i == std::string::npos) return none;
     // A visual name ends with ':' before any blank or quote.
     size_t j = i;
     while (j < entry.size() && entry[j] != ':' && entry[j] != '"' && entry[j] != ' ' &&
            entry[j] != '\t')
         ++j;
     if (j < entry.size() && entry[j] == ':') i = entry.find_first_not_of(" \t", j + 1);
-    if (i == std::string::npos) return false;
+    if (i == std::string::npos) return none;
     if (entry[i] == '"') {
         const size_t close = entry.find('"', i + 1);
-        if (close == std::string::npos) return false;
+        if (close == std::string::npos) return none;
         i = entry.find_first_not_of(" \t", close + 1);
-        if (i == std::string::npos) return false;
+        if (i == std::string::npos) return none;
     }
-    const size_t end = entry.find_first_of(" \t", i);
-    std::string program = entry.substr(i, end == std::string::npos ? std::string::npos : end - i);
-    const size_t slash = program.rfind('/');
-    if (slash != std::string::npos) program = program.substr(slash + 1);
-    return program == "telvor";
+    size_t end = entry.find_first_of(" \t", i);
+    if (end == std::string::npos) end = entry.size();
+    // The entry separator "\n" may follow the program directly.
+    const size_t sep = entry.find("\\n", i);
+    if (sep != std::string::npos && sep < end) end = sep;
+    return {i, end - i};
 }
+
+// The program's name without its folder ("/usr/bin/telvor-saver" gives "telvor-saver").
+std::string programName(const std::string &entry) {
+    const auto [at, length] = programOf(entry);
+    if (at == std::string::npos) return "";
+    std::string program = entry.substr(at, length);
+    const size_t slash = program.rfind('/');
+    return slash == std::string::npos ? program : program.substr(slash + 1);
+}
+
+// The name the hack had before it got one of its own: on PATH that is the command-line tool.
+constexpr const char *kOldHackName = "telvor";
 
 } // namespace
 
@@ -136,10 +152,37 @@ XscreensaverEdit addTelvorToXscreensaverText(const std::string &in, std::string 
         if (continues(lines[programsLast].text)) value.pop_back();
         for (size_t start = 0;;) {
             const size_t sep = value.find("\\n", start);
-            if (entryIsTelvor(value.substr(start, sep == std::string::npos ? sep : sep - start)))
+            if (programName(value.substr(start, sep == std::string::npos ? sep : sep - start)) ==
+                kXscreensaverHack)
                 return XscreensaverEdit::AlreadyListed;
             if (sep == std::string::npos) break;
             start = sep + 2;
+        }
+    }
+
+    if (programsFirst != std::string::npos) {
+        // An entry under the old name runs the command-line tool: give it the hack's name, in
+        // place, every other byte kept.
+        size_t offset = 0;
+        for (size_t i = 0; i < programsFirst; ++i)
+            offset += lines[i].text.size() + 1;
+        for (size_t i = programsFirst; i <= programsLast; ++i) {
+            const std::string &t = lines[i].text;
+            size_t start = i == programsFirst ? t.find(':') + 1 : 0;
+            for (;;) {
+                const size_t sep = t.find("\\n", start);
+                const std::string entry =
+                    t.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
+                if (programName(entry) == kOldHackName) {
+                    const auto [at, length] = programOf(entry);
+                    out = in;
+                    out.replace(offset + start + at, length, kXscreensaverHack);
+                    return XscreensaverEdit::Renamed;
+                }
+                if (sep == std::string::npos) break;
+                start = sep + 2;
+            }
+            offset += t.size() + 1;
         }
     }
 
@@ -209,12 +252,44 @@ bool writeAll(int fd, const std::string &data) {
     return true;
 }
 
+// Where xscreensaver looks: its own hack folder (before PATH) and its panels' folder.
+constexpr const char *kHackDir = "/usr/libexec/xscreensaver";
+constexpr const char *kConfigDir = "/usr/share/xscreensaver/config";
+
+void warnIfNotFound() {
+    const char *path = std::getenv("PATH");
+    const std::string problem = xscreensaverLookupProblem(kHackDir, path ? path : "", kConfigDir);
+    if (!problem.empty()) std::fprintf(stderr, "telvor-saver: warning: %s\n", problem.c_str());
+}
+
 int refuse(const std::string &path, const std::string &why) {
     std::fprintf(stderr, "telvor-saver: %s left unchanged: %s\n", path.c_str(), why.c_str());
     return 1;
 }
 
 } // namespace
+
+std::string xscreensaverLookupProblem(const std::string &hackDir, const std::string &path,
+                                      const std::string &configDir) {
+    const std::string hack = kXscreensaverHack;
+    bool found = access((hackDir + "/" + hack).c_str(), X_OK) == 0;
+    for (size_t start = 0; !found && start <= path.size();) {
+        size_t colon = path.find(':', start);
+        if (colon == std::string::npos) colon = path.size();
+        // An empty PATH element is the current folder, which is xscreensaver's, not ours.
+        if (colon > start)
+            found = access((path.substr(start, colon - start) + "/" + hack).c_str(), X_OK) == 0;
+        start = colon + 1;
+    }
+    const std::string xml = configDir + "/" + hack + ".xml";
+    const bool panel = access(xml.c_str(), R_OK) == 0;
+    if (found && panel) return "";
+    std::string problem = "xscreensaver will not find ";
+    if (!found) problem += "the program " + hack + " (in " + hackDir + " or on PATH)";
+    if (!found && !panel) problem += " nor ";
+    if (!panel) problem += "its settings panel " + xml;
+    return problem + "; install TELVOR under /usr (the package does)";
+}
 
 int addToXscreensaver(const char *givenPath) {
     std::string path = givenPath ? givenPath : defaultPath();
@@ -255,12 +330,15 @@ int addToXscreensaver(const char *givenPath) {
     }
 
     std::string edited, why;
-    switch (addTelvorToXscreensaverText(text, edited, why)) {
+    const XscreensaverEdit result = addTelvorToXscreensaverText(text, edited, why);
+    switch (result) {
     case XscreensaverEdit::AlreadyListed:
         std::printf("TELVOR is already in the programs list of %s\n", path.c_str());
+        warnIfNotFound();
         return 0;
     case XscreensaverEdit::Damaged:
         return refuse(path, why);
+    case XscreensaverEdit::Renamed:
     case XscreensaverEdit::Added:
         break;
     }
@@ -282,6 +360,11 @@ int addToXscreensaver(const char *givenPath) {
         unlink(temp.c_str());
         return refuse(path, std::string("cannot write it: ") + std::strerror(e));
     }
-    std::printf("TELVOR added to the programs list of %s\n", path.c_str());
+    if (result == XscreensaverEdit::Added)
+        std::printf("TELVOR added to the programs list of %s\n", path.c_str());
+    else
+        std::printf("TELVOR's entry in the programs list of %s now runs %s\n", path.c_str(),
+                    kXscreensaverHack);
+    warnIfNotFound();
     return 0;
 }

@@ -4,6 +4,10 @@
 
 #include <string>
 
+// The hack's program name, which no other program carries: xscreensaver runs it from its hack
+// folder or PATH, and reads its settings panel from <config folder>/<name>.xml.
+extern const char *const kXscreensaverHack;
+
 // The line added to the list: the hack as xscreensaver runs it, in the layout that
 // xscreensaver-settings writes.
 extern const char *const kXscreensaverEntry;
@@ -11,6 +15,7 @@ extern const char *const kXscreensaverEntry;
 enum class XscreensaverEdit {
     Added,         // `out` holds the new text
     AlreadyListed, // TELVOR is in the list already: nothing to write
+    Renamed,       // an entry ran TELVOR under its old name, "telvor": `out` names the hack
     Damaged,       // the text is not a well-formed ~/.xscreensaver: `why` says what is wrong
 };
 
@@ -25,3 +30,9 @@ XscreensaverEdit addTelvorToXscreensaverText(const std::string &in, std::string 
 // path that is not a regular file and a damaged file. Prints one line on stdout (done) or stderr
 // (refused or failed) and returns the exit code: 0 done or already listed, 1 refused or failed.
 int addToXscreensaver(const char *path);
+
+// What xscreensaver will not find of TELVOR, as one sentence ("" when it finds everything): the
+// hack `kXscreensaverHack`, looked for as an executable in `hackDir` and then in the folders of
+// `path` (a PATH value, ':'-separated), and its panel `configDir`/<hack>.xml.
+std::string xscreensaverLookupProblem(const std::string &hackDir, const std::string &path,
+                                      const std::string &configDir);

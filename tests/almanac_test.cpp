@@ -405,6 +405,45 @@ TEST(AlmanacCriteria, SightingEqualsTheMapCell) {
     }
 }
 
+// The map's shorter evaluation gives the crescent of the full one bit for bit, in every state
+// (the Moon setting first, polar day and night, no moonset), with heights and at both ends of
+// the range.
+TEST(AlmanacCriteria, TheMapsEvaluationIsTheFullOnesCrescent) {
+    auto same = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    int states[4] = {};
+    for (CivilDate date : {CivilDate{2024, 3, 10}, {2024, 3, 11}, {1901, 1, 20}, {2099, 12, 12}}) {
+        const EveningTable table(date);
+        for (double lat = -89.5; lat < 90; lat += 7)
+            for (double lon = -179.5; lon < 180; lon += 11) {
+                const Observer o = observerOf({lat, lon, lat > 0 ? 0.0 : 300.0});
+                const Sighting full = evaluate(table, o), map = evaluateCrescent(table, o);
+                SCOPED_TRACE(testing::Message() << date.year << "-" << date.month << "-" << date.day
+                                                << " at " << lat << ", " << lon);
+                ASSERT_EQ(full.evening.state, map.evening.state);
+                ++states[static_cast<int>(map.evening.state)];
+                EXPECT_EQ(full.evening.polarDay, map.evening.polarDay);
+                EXPECT_TRUE(same(full.evening.sunset, map.evening.sunset));
+                ASSERT_EQ(full.hasCrescent, map.hasCrescent);
+                if (map.evening.state == EveningState::MoonSetsFirst) {
+                    EXPECT_TRUE(std::isnan(map.evening.moonset));
+                    continue;
+                }
+                EXPECT_TRUE(same(full.evening.moonset, map.evening.moonset));
+                EXPECT_TRUE(same(full.evening.lagMinutes, map.evening.lagMinutes));
+                EXPECT_TRUE(same(full.bestTime, map.bestTime));
+                if (!map.hasCrescent) continue;
+                EXPECT_TRUE(same(full.crescent.q, map.crescent.q));
+                EXPECT_TRUE(same(full.crescent.V, map.crescent.V));
+                EXPECT_TRUE(same(full.crescent.arcl, map.crescent.arcl));
+                EXPECT_TRUE(same(full.crescent.widthTopocentric, map.crescent.widthTopocentric));
+                EXPECT_EQ(full.crescent.yallopClass, map.crescent.yallopClass);
+                EXPECT_EQ(full.crescent.odehZone, map.crescent.odehZone);
+            }
+    }
+    for (int k = 0; k < 4; ++k)
+        EXPECT_GT(states[k], 0) << stateName(static_cast<EveningState>(k)) << " never met";
+}
+
 // Over the globe, at both ends of the range and in between, with sight heights: every sunset
 // lies between the local noon and the next midnight with the Sun at its setting altitude, and
 // every moonset found has the Moon at its own (checked by direct ERFA evaluation).

@@ -1,6 +1,7 @@
 // Tests of the telvor tool as users and other programs see it: outputs, JSON contract, errors,
 // batch.
 #include <cstdio>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -214,6 +215,13 @@ TEST(CliSaver, LunationSummaryAndTrace) {
     EXPECT_EQ(j["firstVisible"]["date"], "2024-06-07");
     const std::string text = j["firstVisible"]["text"];
     EXPECT_NE(text.find("\u00b0N"), std::string::npos) << text;
+    // The place as read, without the blanks that align it on the saver's status line.
+    EXPECT_TRUE(std::regex_match(text, std::regex("[0-9]+\u00b0[NS]/[0-9]{3}\u00b0[EW] @ "
+                                                  "[0-9]{2}:[0-9]{2}")))
+        << "'" << text << "'";
+    Outcome plain = telvor("lunation --date 2024-06-15 --zone 0");
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    EXPECT_NE(plain.out.find(" " + text + "\n"), std::string::npos) << plain.out;
     const int ticks = j["ticks"];
     EXPECT_GT(ticks, 1);
     EXPECT_LE(ticks, 2001);

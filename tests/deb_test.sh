@@ -22,8 +22,8 @@ DEB="$DIR/out/telvor_${VERSION}-1_$(dpkg --print-architecture).deb"
 [ -f "$DEB" ] || fail "no $(basename "$DEB") in: $(ls "$DIR/out")"
 
 dpkg-deb -c "$DEB" | awk '{print $6}' >"$DIR/files"
-for f in ./usr/bin/telvor ./usr/bin/telvor-saver ./usr/libexec/xscreensaver/telvor \
-    ./usr/libexec/xsecurelock/saver_telvor ./usr/share/xscreensaver/config/telvor.xml \
+for f in ./usr/bin/telvor ./usr/bin/telvor-saver ./usr/libexec/xscreensaver/telvor-saver \
+    ./usr/libexec/xsecurelock/saver_telvor ./usr/share/xscreensaver/config/telvor-saver.xml \
     ./usr/share/applications/telvor-settings.desktop ./usr/share/man/man1/telvor.1.gz \
     ./usr/share/man/man1/telvor-saver.1.gz ./usr/share/doc/telvor/copyright \
     ./usr/share/doc/telvor/changelog.Debian.gz ./usr/share/icons/hicolor/32x32/apps/telvor.png \

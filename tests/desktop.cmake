@@ -12,8 +12,9 @@ if(TARGET telvor-saver)
              COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/dialog_test.sh $<TARGET_FILE:telvor-saver> ${case})
     set_tests_properties(Desktop.Dialog_${case} PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
   endforeach()
-  # The installed xscreensaver and XSecureLock forms, and the installed data files.
-  foreach(case draw files)
+  # The installed xscreensaver and XSecureLock forms, the installed data files, and what
+  # xscreensaver runs from an installed prefix.
+  foreach(case draw files route)
     add_test(NAME Desktop.Xscreensaver_${case}
              COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/xscreensaver_test.sh ${CMAKE_COMMAND}
                      ${PROJECT_BINARY_DIR} ${case})
@@ -27,6 +28,7 @@ if(TARGET telvor AND TARGET telvor-saver)
   # cpack installs from the build tree: not while the other desktop tests install from it too.
   set_tests_properties(Desktop.DebianPackage PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77
                        RESOURCE_LOCK telvor_install)
-  set_tests_properties(Desktop.Xscreensaver_draw Desktop.Xscreensaver_files PROPERTIES
+  set_tests_properties(Desktop.Xscreensaver_draw Desktop.Xscreensaver_files
+                       Desktop.Xscreensaver_route PROPERTIES
                        RESOURCE_LOCK telvor_install)
 endif()

@@ -189,6 +189,31 @@ TEST(MapCommand, BadOptionsGiveOneLineAndExitTwo) {
     }
 }
 
+// A picture named for another image format is refused, not written as PNG under that name.
+TEST(MapCommand, PicturesNamedForAnotherFormatAreRefused) {
+    for (const char *name : {"x.jpg", "x.JPEG", "x.gif", "x.bmp", "x.Tif", "x.tiff", "x.webp"}) {
+        const std::string path = dir() + name;
+        for (const std::string &args :
+             {"map --date 2024-03-10 --step 30 --out " + path,
+              "render --date 2024-06-15 --zone 0 --size 320x240 --out " + path}) {
+            std::string err;
+            EXPECT_EQ(run(args, &err), 2) << args;
+            EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << args << ": " << err;
+            EXPECT_NE(err.find("PNG"), std::string::npos) << err;
+            EXPECT_FALSE(std::ifstream(path).good()) << args;
+        }
+    }
+    // A .png, a name without an extension and a folder with a dot are written.
+    const std::string folder = dir() + "pictures.jpg";
+    std::filesystem::create_directory(folder);
+    for (const std::string &path : {dir() + "x.PNG", dir() + "x", folder + "/map"}) {
+        EXPECT_EQ(run("map --date 2024-03-10 --step 30 --out " + path), 0) << path;
+        EXPECT_GT(readPng(path).width, 0) << path;
+        std::remove(path.c_str());
+    }
+    std::filesystem::remove_all(folder);
+}
+
 // Every output path is tried before the work, and each file appears whole or not at all.
 TEST(MapCommand, OutputsRefusedBeforeTheWorkAndWrittenWhole) {
     const std::string png = dir() + "whole.png", csv = dir() + "whole.csv";

@@ -31,8 +31,7 @@ std::string take(std::vector<const char *> words) {
         return "ERROR: " + error;
     std::string joined;
     for (const char *r : rest) {
-        if (!joined.empty())
-            joined += ' ';
+        if (!joined.empty()) joined += ' ';
         joined += r;
     }
     return joined;
@@ -204,24 +203,80 @@ TEST(XscreensaverList, AFreshAccountGetsTheListWithTelvorAlone) {
 TEST(XscreensaverList, OtherLayoutsOfTheListAreContinued) {
     std::string out;
     ASSERT_EQ(edit("programs: maze -root\nmode: one\n", out), XscreensaverEdit::Added);
-    EXPECT_EQ(out, "programs: maze -root \\n\\\n\t\t\t\"TELVOR\" telvor -root\nmode: one\n");
+    EXPECT_EQ(out, "programs: maze -root \\n\\\n\t\t\t\"TELVOR\" telvor-saver -root\nmode: one\n");
     ASSERT_EQ(edit("programs:\n", out), XscreensaverEdit::Added);
-    EXPECT_EQ(out, "programs:\t\\\n\t\t\t\"TELVOR\" telvor -root\n");
+    EXPECT_EQ(out, "programs:\t\\\n\t\t\t\"TELVOR\" telvor-saver -root\n");
     ASSERT_EQ(edit("*programs: maze -root \\n\\\n  qix -root \\n", out), XscreensaverEdit::Added);
-    EXPECT_EQ(out,
-              "*programs: maze -root \\n\\\n  qix -root \\n\\\n\t\t\t\"TELVOR\" telvor -root\n");
+    EXPECT_EQ(out, "*programs: maze -root \\n\\\n  qix -root \\n\\\n\t\t\t\"TELVOR\" telvor-saver "
+                   "-root\n");
 }
 
 TEST(XscreensaverList, TelvorIsFoundInEveryFormOfAnEntry) {
-    for (const char *line :
-         {"programs: telvor -root\n", "programs: maze \\n\\\n- \"Moon\" /usr/bin/telvor -speed 9\n",
-          "programs: \\\n  GL: telvor -root \\n\\\n\n",
-          "programs: maze -root \\n- default: telvor\n"}) {
+    for (const char *line : {"programs: telvor-saver -root\n",
+                             "programs: maze \\n\\\n- \"Moon\" /usr/bin/telvor-saver -speed 9\n",
+                             "programs: \\\n  GL: telvor-saver -root \\n\\\n\n",
+                             "programs: maze -root \\n- default: telvor-saver\n"}) {
         std::string out;
         EXPECT_EQ(edit(line, out), XscreensaverEdit::AlreadyListed) << line;
     }
     std::string out;
     EXPECT_EQ(edit("programs: telvorish -root\n", out), XscreensaverEdit::Added);
+    EXPECT_EQ(edit("programs: telvor-saverish -root\n", out), XscreensaverEdit::Added);
+}
+
+// On PATH "telvor" is the command-line tool, which refuses -root: an entry under that old name
+// would never draw.
+TEST(XscreensaverList, AnEntryUnderTheOldNameIsRenamedInPlace) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"programs: telvor -root\n", "programs: telvor-saver -root\n"},
+        {"programs: maze \\n\\\n- \"Moon\" /usr/bin/telvor -speed 9\n",
+         "programs: maze \\n\\\n- \"Moon\" telvor-saver -speed 9\n"},
+        {"programs: \\\n  GL: telvor -root \\n\\\n\n",
+         "programs: \\\n  GL: telvor-saver -root \\n\\\n\n"},
+        {"programs: maze -root \\n- default: telvor\n",
+         "programs: maze -root \\n- default: telvor-saver\n"},
+        {"mode: one\nprograms:\t\\\n\t\t\t\"TELVOR\" telvor -root\t\t\t    \\n\\\n\nx: 1\n",
+         "mode: one\nprograms:\t\\\n\t\t\t\"TELVOR\" telvor-saver -root\t\t\t    \\n\\\n\nx: 1\n"},
+    };
+    for (const auto &[in, expected] : cases) {
+        std::string out;
+        EXPECT_EQ(edit(in, out), XscreensaverEdit::Renamed) << in;
+        EXPECT_EQ(out, expected) << in;
+        std::string again;
+        EXPECT_EQ(edit(out, again), XscreensaverEdit::AlreadyListed) << in;
+    }
+}
+
+// The warning of --add-to-xscreensaver: the hack in xscreensaver's folder or on PATH, the panel
+// in its config folder.
+TEST(XscreensaverList, WhatXscreensaverWillNotFindIsSaid) {
+    char dir[] = "/tmp/telvor-look-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string d = dir, hacks = d + "/hacks", bin = d + "/bin", config = d + "/config";
+    for (const std::string &sub : {hacks, bin, config})
+        ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+    const std::string hack = std::string(kXscreensaverHack);
+    // The command-line tool on PATH is not the hack.
+    { std::ofstream(bin + "/telvor") << "#!/bin/sh\n"; }
+    chmod((bin + "/telvor").c_str(), 0755);
+    std::string problem = xscreensaverLookupProblem(hacks, "/nonexistent:" + bin, config);
+    EXPECT_NE(problem.find("the program " + hack), std::string::npos) << problem;
+    EXPECT_NE(problem.find(config + "/" + hack + ".xml"), std::string::npos) << problem;
+    // Files that cannot run do not count; on PATH (as under /usr/local) the program is found,
+    // the panel is not.
+    { std::ofstream(bin + "/" + hack) << "#!/bin/sh\n"; }
+    { std::ofstream(hacks + "/" + hack) << "not executable\n"; }
+    problem = xscreensaverLookupProblem(hacks, bin, config);
+    EXPECT_NE(problem.find("the program"), std::string::npos) << problem;
+    chmod((bin + "/" + hack).c_str(), 0755);
+    problem = xscreensaverLookupProblem(hacks, "::" + bin, config);
+    EXPECT_EQ(problem.find("the program"), std::string::npos) << problem;
+    EXPECT_NE(problem.find(hack + ".xml"), std::string::npos) << problem;
+    // In the hack folder, with its panel: nothing to say.
+    chmod((hacks + "/" + hack).c_str(), 0755);
+    { std::ofstream(config + "/" + hack + ".xml") << "<screensaver/>\n"; }
+    EXPECT_EQ(xscreensaverLookupProblem(hacks, "", config), "");
+    EXPECT_EQ(std::system(("rm -rf " + d).c_str()), 0);
 }
 
 TEST(XscreensaverList, ADamagedFileIsRefused) {
@@ -253,7 +308,7 @@ TEST(XscreensaverList, TheFileIsReplacedThroughItsLinkAndOnlyWhenRegular) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     std::stringstream read;
     read << std::ifstream(real).rdbuf();
-    EXPECT_NE(read.str().find("telvor -root"), std::string::npos);
+    EXPECT_NE(read.str().find("telvor-saver -root"), std::string::npos);
     EXPECT_EQ(addToXscreensaver(link.c_str()), 0) << "a second run";
 
     // A FIFO is refused at once (no reader blocks on it) and stays a FIFO.

@@ -48,24 +48,26 @@ if [ "$CASE" = help ]; then
     run --version
     [ $code -eq 0 ] && echo "$out" | grep -q '^telvor-saver [0-9]' || fail "--version: $out"
     for bad in "-speed 0" "-speed" "-dwell 100" "-probability x" "-height -1" "-date 2024-02-31x" \
-        "-root -speed 100"; do
+        "-root -speed 100" "-window-id"; do
         run $bad
         [ $code -eq 2 ] || fail "$bad: exit code $code"
         one_line "$bad"
         [ -z "$out" ] || fail "$bad printed: $out"
     done
     [ ! -e "$DIR/config" ] || fail "a bad option touched the settings"
-    # No display: one line, and the exit code of a failed start.
-    for form in "-root" "/s" "-window" "-window-id 0x400001"; do
+    # No display: one line, and the exit code of a failed start (1: not a success).
+    for form in "-root" "/s" "-window" "-window-id 0x400001" "/p 1234"; do
         env -u DISPLAY "$SAVER" $form >"$DIR/out" 2>"$DIR/err"
         code=$?
         err=$(cat "$DIR/err")
-        [ $code -eq 0 ] || fail "$form without a display: exit code $code"
+        [ $code -eq 1 ] || fail "$form without a display: exit code $code"
         one_line "$form without a display"
         echo "$err" | grep -q DISPLAY || fail "$form: $err"
     done
     DISPLAY=:9999 "$SAVER" -root >"$DIR/out" 2>"$DIR/err"
+    code=$?
     err=$(cat "$DIR/err")
+    [ $code -eq 1 ] || fail "display :9999: exit code $code"
     one_line "display :9999"
     echo "$err" | grep -q ':9999' || fail "display :9999: $err"
     echo "1 passed, 0 failed"
@@ -78,7 +80,7 @@ if [ "$CASE" = xscreensaver ]; then
     # A fresh account: the file is made with TELVOR alone (xscreensaver adds its own hacks).
     run --add-to-xscreensaver
     [ $code -eq 0 ] || fail "fresh account: exit code $code: $err"
-    grep -q '"TELVOR" telvor -root' "$HOME/.xscreensaver" || fail "fresh: $(cat "$HOME/.xscreensaver")"
+    grep -q '"TELVOR" telvor-saver -root' "$HOME/.xscreensaver" || fail "fresh: $(cat "$HOME/.xscreensaver")"
     cp "$HOME/.xscreensaver" "$DIR/first"
     run --add-to-xscreensaver
     [ $code -eq 0 ] || fail "second run: exit code $code"
@@ -92,7 +94,7 @@ if [ "$CASE" = xscreensaver ]; then
     [ $code -eq 0 ] || fail "existing file: exit code $code: $err"
     diff "$DIR/before" "$HOME/.xscreensaver" >"$DIR/diff"
     [ "$(grep -c '^[<>]' "$DIR/diff")" -eq 1 ] || fail "more than one line changed: $(cat "$DIR/diff")"
-    grep -q '^> .*"TELVOR" telvor -root' "$DIR/diff" || fail "not added: $(cat "$DIR/diff")"
+    grep -q '^> .*"TELVOR" telvor-saver -root' "$DIR/diff" || fail "not added: $(cat "$DIR/diff")"
     [ "$(stat -c %a "$HOME/.xscreensaver")" = 600 ] || fail "permissions not kept"
     ls -a "$HOME" | grep -q 'telvor-' && fail "a temporary was left"
     # A damaged file is refused and left byte for byte.
@@ -127,8 +129,11 @@ map_colours() {
 if [ "$CASE" = window ]; then
     # Failed starts: a window that does not exist; a bad XSCREENSAVER_WINDOW is said and ignored.
     run -window-id 0x1fffff0
-    [ $code -eq 0 ] || fail "missing window: exit code $code"
+    [ $code -eq 1 ] || fail "missing window: exit code $code"
     one_line "missing window"
+    run /p 33554416
+    [ $code -eq 1 ] || fail "missing preview window: exit code $code"
+    one_line "missing preview window"
     XSCREENSAVER_WINDOW=abc "$SAVER" -root 2>"$DIR/err" &
     ROOT=$!
     pids="$pids $ROOT"

@@ -1,8 +1,8 @@
 #!/bin/sh
 # The installed xscreensaver and XSecureLock forms under Xvfb: each draws the map into the window
 # it is given (one process per window) and ends within a second of SIGTERM; and the installed
-# data files are well formed.
-# Usage: xscreensaver_test.sh CMAKE BUILD_DIR draw|files
+# data files are well formed; and what xscreensaver runs once a fresh account has added TELVOR.
+# Usage: xscreensaver_test.sh CMAKE BUILD_DIR draw|files|route
 set -u
 CMAKE=$1
 BUILD=$2
@@ -15,16 +15,18 @@ ROOT="$DIR/root"
 "$CMAKE" --install "$BUILD" --prefix "$ROOT" >/dev/null || fail "install failed"
 
 if [ "$CASE" = files ]; then
-    XML="$ROOT/share/xscreensaver/config/telvor.xml"
+    XML="$ROOT/share/xscreensaver/config/telvor-saver.xml"
     [ -f "$XML" ] || fail "no $XML"
     if command -v xmllint >/dev/null; then
-        xmllint --noout "$XML" || fail "telvor.xml is not well formed"
+        xmllint --noout "$XML" || fail "telvor-saver.xml is not well formed"
     fi
-    grep -q '<screensaver name="telvor" _label="TELVOR">' "$XML" || fail "no screensaver element"
+    # xscreensaver finds a hack's panel by the program's name.
+    grep -q '<screensaver name="telvor-saver" _label="TELVOR">' "$XML" || fail "no screensaver element"
     grep -q '<command arg="-root"/>' "$XML" || fail "no -root command"
     grep -q '<_description>' "$XML" || fail "no description"
-    [ "$(readlink -f "$ROOT/libexec/xscreensaver/telvor")" = "$(readlink -f "$ROOT/bin/telvor-saver")" ] ||
-        fail "libexec/xscreensaver/telvor is not the saver"
+    [ "$(readlink -f "$ROOT/libexec/xscreensaver/telvor-saver")" = "$(readlink -f "$ROOT/bin/telvor-saver")" ] ||
+        fail "libexec/xscreensaver/telvor-saver is not the saver"
+    [ -e "$ROOT/libexec/xscreensaver/telvor" ] && fail "a hack named telvor, the tool's name"
     [ -x "$ROOT/libexec/xsecurelock/saver_telvor" ] || fail "no XSecureLock module"
     DESKTOP="$ROOT/share/applications/telvor-settings.desktop"
     grep -qx 'Exec=telvor-saver -c' "$DESKTOP" || fail "desktop entry does not run the dialog"
@@ -39,11 +41,49 @@ if [ "$CASE" = files ]; then
         MAN="$DIR/$page.1"
         gzip -dc "$ROOT/share/man/man1/$page.1.gz" >"$MAN"
         grep -q '@PROJECT_VERSION@' "$MAN" && fail "$page.1 not configured"
+        version=$("$ROOT/bin/telvor-saver" --version | sed 's/.* //')
+        grep -q "^\.TH .* \"TELVOR $version\" " "$MAN" || fail "$page.1 does not carry $version"
         if command -v groff >/dev/null; then
             warnings=$(groff -man -ww -z "$MAN" 2>&1)
             [ -z "$warnings" ] || fail "$page.1: $warnings"
         fi
     done
+    echo "1 passed, 0 failed"
+    exit 0
+fi
+
+if [ "$CASE" = route ]; then
+    # A fresh account on a machine where TELVOR went under a prefix, its programs on PATH.
+    export HOME="$DIR/home"
+    mkdir -p "$HOME"
+    export PATH="$ROOT/bin:$PATH"
+    telvor-saver --add-to-xscreensaver >"$DIR/out" 2>"$DIR/err" ||
+        fail "--add-to-xscreensaver: $(cat "$DIR/err")"
+    grep -q 'added' "$DIR/out" || fail "not added: $(cat "$DIR/out")"
+    # The program of TELVOR's entry, found as xscreensaver finds it: in its own folder (here the
+    # prefix's), then on PATH.
+    command=$(sed -n 's/^[- \t]*\(GL:\)\{0,1\}[ \t]*"TELVOR"[ \t]*\([^ \t]*\).*/\2/p' "$HOME/.xscreensaver")
+    [ -n "$command" ] || fail "no TELVOR entry: $(cat "$HOME/.xscreensaver")"
+    from_dir=$(readlink -f "$ROOT/libexec/xscreensaver/$command")
+    from_path=$(readlink -f "$(command -v "$command")")
+    saver=$(readlink -f "$ROOT/bin/telvor-saver")
+    [ "$from_dir" = "$saver" ] || fail "$command in the hack folder is $from_dir, not the saver"
+    [ "$from_path" = "$saver" ] || fail "$command on PATH is $from_path, not the saver"
+    "$command" --version | grep -q '^telvor-saver ' || fail "$command is not the saver"
+    [ -f "$ROOT/share/xscreensaver/config/$command.xml" ] || fail "no panel $command.xml"
+    # Under this prefix xscreensaver does not read the panel (it looks in /usr/share only): said
+    # in one line, and the list is written all the same.
+    if [ ! -e "/usr/share/xscreensaver/config/$command.xml" ]; then
+        [ "$(wc -l <"$DIR/err")" -eq 1 ] || fail "not one warning line: $(cat "$DIR/err")"
+        grep -q "warning: .*/usr/share/xscreensaver/config/$command.xml" "$DIR/err" ||
+            fail "no warning about the panel: $(cat "$DIR/err")"
+    fi
+    # An account listed under the old name, which on PATH is the command-line tool, gets the
+    # saver's name.
+    printf 'programs:\t\\\n\t\t\t"TELVOR" telvor -root\t\t\t    \\n\\\n\n' >"$HOME/.xscreensaver"
+    telvor-saver --add-to-xscreensaver >"$DIR/out" 2>"$DIR/err" || fail "rename: $(cat "$DIR/err")"
+    grep -q '"TELVOR" telvor-saver -root' "$HOME/.xscreensaver" ||
+        fail "old entry kept: $(cat "$HOME/.xscreensaver")"
     echo "1 passed, 0 failed"
     exit 0
 fi
@@ -75,7 +115,7 @@ for n in 1 2; do
 done
 set -- $windows
 # xscreensaver's form on the first, XSecureLock's module on the second.
-XSCREENSAVER_WINDOW=$1 "$ROOT/libexec/xscreensaver/telvor" -root &
+XSCREENSAVER_WINDOW=$1 "$ROOT/libexec/xscreensaver/telvor-saver" -root &
 HACK=$!
 XSCREENSAVER_WINDOW=$2 "$ROOT/libexec/xsecurelock/saver_telvor" &
 LOCK=$!

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <mutex>
@@ -10,67 +11,30 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/ephemeris.h"
-#include "maps/contours.h"
 #include "maps/eveningmap.h"
+#include "maps/mapformat.h"
 #include "shell/platform/backend.h"
 #include "tools/output.h"
 #include "tools/saverrun.h"
 
 namespace {
 
-void writeCsv(FILE *f, const EveningMap &map) {
-    std::fputs("lat,lon,value,class,bestTime\n", f);
-    for (int row = 0; row < map.rows; ++row)
-        for (int col = 0; col < map.cols; ++col) {
-            const MapCell &c = map.cell(row, col);
-            std::fprintf(f, "%.10g,%.10g,", map.latitude(row), map.longitude(col));
-            if (c.cls == MapCell::kNone)
-                std::fputs(",none,\n", f);
-            else if (map.criterion == Criterion::Telvor)
-                std::fprintf(f, "%d,%s,%s\n", static_cast<int>(c.value),
-                             className(map.criterion, c.cls), isoUt(c.bestTime).c_str());
-            else
-                std::fprintf(f, "%.4f,%s,%s\n", c.value, className(map.criterion, c.cls),
-                             isoUt(c.bestTime).c_str());
-        }
-}
-
-void writeRing(FILE *f, const Ring &ring) {
-    std::fputc('[', f);
-    for (size_t k = 0; k < ring.size(); ++k)
-        std::fprintf(f, "%s[%.10g,%.10g]", k ? "," : "", ring[k].first, ring[k].second);
-    std::fputc(']', f);
-}
-
-void writeGeoJson(FILE *f, const EveningMap &map) {
-    std::fputs("{\"type\":\"FeatureCollection\",\"features\":[", f);
-    std::vector<uint8_t> mask(map.cells.size());
-    bool first = true;
-    for (int k = 0; k < classCount(map.criterion); ++k) {
-        for (size_t i = 0; i < mask.size(); ++i)
-            mask[i] = map.cells[i].cls == k;
-        const std::vector<RegionPolygon> polygons =
-            regionPolygons(map.rows, map.cols, map.step, mask);
-        if (polygons.empty()) continue;
-        std::fprintf(f,
-                     "%s\n{\"type\":\"Feature\",\"properties\":{\"criterion\":\"%s\",\"class\":"
-                     "\"%s\",\"meaning\":\"%s\",\"fill\":\"#%06x\"},\"geometry\":{\"type\":"
-                     "\"MultiPolygon\",\"coordinates\":[",
-                     first ? "" : ",", criterionName(map.criterion), className(map.criterion, k),
-                     classMeaning(map.criterion, k), classColour(map.criterion, k));
-        first = false;
-        for (size_t p = 0; p < polygons.size(); ++p) {
-            std::fputs(p ? ",[" : "[", f);
-            writeRing(f, polygons[p].outer);
-            for (const Ring &h : polygons[p].holes) {
-                std::fputc(',', f);
-                writeRing(f, h);
-            }
-            std::fputc(']', f);
-        }
-        std::fputs("]}}", f);
+// The CSV in blocks of rows, each formatted into one buffer and written with one call.
+bool writeCsv(FILE *f, const EveningMap &map) {
+    bool ok = std::fputs(mapCsvHeader(), f) >= 0;
+    std::string block;
+    const int rowsPerBlock = std::max(1, (1 << 20) / (48 * std::max(1, map.cols)));
+    for (int row = 0; ok && row < map.rows; row += rowsPerBlock) {
+        block.clear();
+        appendMapCsvRows(block, map, row, std::min(map.rows, row + rowsPerBlock));
+        ok = std::fwrite(block.data(), 1, block.size(), f) == block.size();
     }
-    std::fputs("\n]}\n", f);
+    return ok;
+}
+
+bool writeGeoJson(FILE *f, const EveningMap &map) {
+    const std::string text = mapGeoJson(map);
+    return std::fwrite(text.data(), 1, text.size(), f) == text.size();
 }
 
 } // namespace
@@ -106,6 +70,8 @@ int runMapCommand(const MapCommand &c) {
     request.threads = c.threads;
     if (c.out.empty() && c.csv.empty() && c.geojson.empty())
         return fail(2, "--out FILE.png, --csv FILE or --geojson FILE is needed");
+    if (const std::string problem = pngPathProblem(c.out); !problem.empty())
+        return fail(2, "--out: " + quoteValue(c.out) + ": " + problem);
     const int height = c.inputs.height;
     request.telvor = [height](almanac::CivilDate, double lat, double lon, double jd) {
         return engineVisibilityCode(lat, lon, jd, height);
@@ -132,7 +98,6 @@ int runMapCommand(const MapCommand &c) {
     if (!c.out.empty() && !layoutWorldMap(width, pictureHeight, content, layout, error))
         return fail(2, "--size: " + error);
     // Paths that cannot be written are refused before the work; each file appears whole.
-    std::vector<char> buffer(1 << 20); // the CSV's; outlives the files
     struct Output {
         const char *option;
         const std::string &path;
@@ -161,10 +126,8 @@ int runMapCommand(const MapCommand &c) {
                         error))
             return fail(1, "cannot write " + quoteValue(c.out) + ": " + error);
     }
-    if (!c.csv.empty()) {
-        std::setvbuf(outputs[1].file.file(), buffer.data(), _IOFBF, buffer.size());
-        writeCsv(outputs[1].file.file(), map);
-    }
+    // A failed write shows again in the commit, which then names the reason.
+    if (!c.csv.empty()) writeCsv(outputs[1].file.file(), map);
     if (!c.geojson.empty()) writeGeoJson(outputs[2].file.file(), map);
     for (Output &o : outputs) {
         if (o.path.empty()) continue;

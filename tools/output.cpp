@@ -191,3 +191,17 @@ void WholeFile::discard() {
     forgetTemporary(slot_);
     temporary_.clear();
 }
+
+std::string pngPathProblem(const std::string &path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string extension = path.substr(dot);
+    for (char &ch : extension)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    for (const char *other : {".jpg", ".jpeg", ".gif", ".bmp", ".tif", ".tiff", ".webp"})
+        if (extension == other)
+            return "the picture is written as PNG, not as " + path.substr(dot + 1) +
+                   ": name it .png";
+    return "";
+}

@@ -19,6 +19,11 @@ bool stderrIsTerminal();
 // The system's text for an errno value.
 std::string systemError(int error);
 
+// Why a PNG must not go to `path`: "" for a name ending in .png or in no known image
+// extension, else a message naming the extension (.jpg, .jpeg, .gif, .bmp, .tif, .tiff, .webp,
+// in any case), which would promise another format than the PNG written.
+std::string pngPathProblem(const std::string &path);
+
 // A file that appears under its name only when it is complete: written to a temporary file
 // beside it and renamed over it at the end. Through a symbolic link the file it names is
 // replaced; a device or a FIFO (/dev/stdout, say) is written directly, never replaced. The

@@ -143,7 +143,10 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
             firstVisible.addInt("tick", tick);
             firstVisible.addString("date", currentDate());
             firstVisible.addInt("minute", ephemerisState.simMinute);
-            firstVisible.addString("text", utf8(visiblePointText));
+            // The screen right-aligns the place in its field; the record gives it bare.
+            std::string text = utf8(visiblePointText);
+            text.erase(0, text.find_first_not_of(' '));
+            firstVisible.addString("text", text);
             if (place) {
                 place->found = true;
                 place->lat = ephemerisState.latitude * 57.29577951308232;

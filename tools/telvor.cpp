@@ -185,6 +185,8 @@ int runRenderCommand(const Subcommand &sub, const Given &given) {
         return badOption(sub, "--annotate needs --out FILE.png, the picture it annotates");
     // Paths that cannot be written are refused before the lunation runs.
     WholeFile last;
+    if (const std::string problem = pngPathProblem(out); !problem.empty())
+        return badOption(sub, "--out: " + quoteValue(out) + ": " + problem);
     if (given.has("out")) {
         std::string reason = last.open(out);
         if (!reason.empty())

@@ -70,7 +70,19 @@ const OptionRule kOptionTable[] = {
     {"frames", "DIR", OptionKind::Folder, 0, 0, "a writable folder",
      "Write every K-th frame as DIR/frame-NNNNNN.png", nullptr, false},
     {"every", "K", OptionKind::Integer, 1, 100000, "a count", "K for --frames", "1", false},
-    {"quiet", nullptr, OptionKind::Flag, 0, 0, nullptr, "No progress bar and no notes, only errors",
+    {"quiet", nullptr, OptionKind::Flag, 0, 0, nullptr,
+     "No progress bar and no notes, only errors (sighting: the verdict's lines only)", nullptr,
+     false},
+    {"place", "NAME", OptionKind::Text, 0, 0, "a place name",
+     "A city by name, its zone the default clock: \"Jakarta\", \"London, Canada\" (instead of "
+     "--lat/--lon)",
+     nullptr, false},
+    {"tz", "AREA/CITY", OptionKind::Text, 0, 0, "an IANA time zone",
+     "The clock of the local times, an IANA zone such as Asia/Riyadh (instead of --zone)",
+     "the place's zone, else the local zone", false},
+    {"morning", nullptr, OptionKind::Flag, 0, 0, nullptr,
+     "The last crescent before the new moon, at dawn: moonrise, sunrise and the best time before "
+     "sunrise",
      nullptr, false},
 };
 const size_t kOptionCount = std::size(kOptionTable);
@@ -339,6 +351,7 @@ std::string setInput(Inputs &in, const std::string &name, const std::string &tex
         double v = 0;
         if (!parseReal(text, v) || v < o->min || v > o->max) return refuse(*o, text);
         (name == "lat" ? in.lat : in.lon) = v;
+        (name == "lat" ? in.latGiven : in.lonGiven) = true;
         return "";
     }
     default:

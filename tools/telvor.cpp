@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #endif
 #ifdef TELVOR_HAS_ALMANAC
 #include "tools/mapcmd.h"
+#include "tools/placeopts.h"
 #include "tools/sighting.h"
 #endif
 #include "tools/commandline.h"
@@ -29,7 +31,9 @@
 
 namespace {
 
-using Question = ResultRecord (*)(const Inputs &);
+using Question = std::function<ResultRecord(const Inputs &)>;
+// A check of one batch line's inputs beyond their ranges: "" or the line's error.
+using LineCheck = std::function<std::string(const Inputs &)>;
 
 // An option error: printed as "telvor sub: message", exit code 2.
 int badOption(const Subcommand &sub, const std::string &message) {
@@ -57,8 +61,8 @@ std::string applyInputs(const Given &given, Inputs &in) {
 }
 
 // Reads the batch lines from `file`, one answer per line. Returns the exit code.
-int answerLines(const Subcommand &sub, Question question, const Inputs &defaults, FILE *file,
-                const std::string &shownName) {
+int answerLines(const Subcommand &sub, const Question &question, const Inputs &defaults, FILE *file,
+                const std::string &shownName, const LineCheck &check) {
     int status = 0;
     std::string pending;
     std::vector<char> buffer(1 << 16);
@@ -71,6 +75,7 @@ int answerLines(const Subcommand &sub, Question question, const Inputs &defaults
         else {
             nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
             error = parsed.is_discarded() ? "not a JSON object" : setInputsFromJson(in, parsed);
+            if (error.empty() && check) error = check(in);
         }
         std::string out;
         if (!error.empty()) {
@@ -99,9 +104,9 @@ int answerLines(const Subcommand &sub, Question question, const Inputs &defaults
     return status;
 }
 
-int runBatch(const Subcommand &sub, Question question, const Inputs &defaults,
-             const std::string &path) {
-    if (path == "-") return answerLines(sub, question, defaults, stdin, "-");
+int runBatch(const Subcommand &sub, const Question &question, const Inputs &defaults,
+             const std::string &path, const LineCheck &check = {}) {
+    if (path == "-") return answerLines(sub, question, defaults, stdin, "-", check);
     std::error_code ec;
     if (path.empty()) return badOption(sub, "--batch: '' names no file");
     if (std::filesystem::is_directory(path, ec))
@@ -111,7 +116,7 @@ int runBatch(const Subcommand &sub, Question question, const Inputs &defaults,
     if (!file)
         return badOption(sub, "--batch: cannot read " + quoteValue(path) + ": " +
                                   systemError(errno ? errno : ENOENT));
-    const int status = answerLines(sub, question, defaults, file, path);
+    const int status = answerLines(sub, question, defaults, file, path, check);
     std::fclose(file);
     return status;
 }
@@ -256,6 +261,29 @@ int runMap(const Subcommand &sub, const Given &given) {
     return runMapCommand(c);
 }
 
+int runSightingCommand(const Subcommand &sub, const Given &given) {
+    const bool batch = given.has("batch");
+    ResolvedPlace where;
+    std::string error =
+        resolvePlaceOptions(given, batch ? PlaceNeed::PerLine : PlaceNeed::Required, where);
+    Inputs in;
+    if (error.empty()) error = applyInputs(given, in);
+    if (!error.empty()) return badOption(sub, error);
+    if (where.given) in.lat = where.lat, in.lon = where.lon, in.latGiven = in.lonGiven = true;
+    SightingRun run(where, given.has("morning"));
+    const Question question = [&run](const Inputs &i) { return run.record(i); };
+    if (batch)
+        return runBatch(sub, question, in, given.value("batch"), [](const Inputs &i) {
+            return i.latGiven && i.lonGiven
+                       ? std::string()
+                       : std::string("a place is needed: \"lat\" and \"lon\" (or --lat/--lon, "
+                                     "--place on the command line)");
+        });
+    writeOutput(given.has("json") ? run.record(in).json() + "\n"
+                                  : run.text(in, given.has("quiet")));
+    return 0;
+}
+
 int runCalendar(const Subcommand &sub, const Given &given) {
     CalendarCommand c;
     std::string error = applyInputs(given, c.inputs);
@@ -315,17 +343,9 @@ std::vector<Subcommand> subcommands() {
         {"sighting",
          "Sunset, moonset, best time and the crescent by Yallop's and Odeh's criteria for one "
          "place and evening (precise Sun and Moon)",
-         {"date", "zone", "lat", "lon", "height", "json", "batch"},
-         [](const Subcommand &s, const Given &g) {
-             return runQuestion(s, g, [](const Inputs &in) {
-                 ResultRecord r = runSighting(in);
-                 nlohmann::ordered_json input = inputRecord(in);
-                 input.erase("minute");      // the evening's times are computed, not given
-                 input.erase("probability"); // the saver's test runs at its default, as on maps
-                 r.addRaw("input", input.dump());
-                 return r;
-             });
-         }},
+         {"date", "place", "lat", "lon", "tz", "zone", "height", "morning", "json", "quiet",
+          "batch"},
+         runSightingCommand},
 #endif
     };
 }

@@ -2,6 +2,7 @@
 // with the verdict in words first.
 #include "tools/sighting.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -178,15 +179,32 @@ SightingRun::Answer SightingRun::answer(const Inputs &in) {
     if (a.hasCrescent) {
         const double from = morning_ ? a.moon : a.sun, to = morning_ ? a.sun : a.moon;
         const int minutes = static_cast<int>(std::floor((to - from) * 1440.0));
-        for (int m = 0; m <= minutes; ++m) {
-            const double when = from + m / 1440.0;
-            if (almanac::crescentAt(t.at(when), o).V >= kOdehZoneBLimit) {
-                if (std::isnan(a.windowStart)) a.windowStart = when;
-                a.windowEnd = when;
+        auto visible = [&](int m) {
+            return almanac::crescentAt(t.at(from + m / 1440.0), o).V >= kOdehZoneBLimit;
+        };
+        // V changes slowly over an evening: every fifth minute, and each minute only where the
+        // answer changes between two of them.
+        constexpr int kCoarse = 5;
+        int first = -1, last = -1;
+        bool before = visible(0);
+        if (before) first = last = 0;
+        for (int m = 0; m < minutes;) {
+            const int next = std::min(m + kCoarse, minutes);
+            const bool after = visible(next);
+            if (after != before)
+                for (int k = m + 1; k < next; ++k)
+                    if (visible(k)) {
+                        if (first < 0) first = k;
+                        last = k;
+                    }
+            if (after) {
+                if (first < 0) first = next;
+                last = next;
             }
+            before = after, m = next;
         }
+        if (first >= 0) a.windowStart = from + first / 1440.0, a.windowEnd = from + last / 1440.0;
     }
-
     // The verdict.
     const std::string placeName =
         where_.name.empty() || in.lat != where_.lat || in.lon != where_.lon

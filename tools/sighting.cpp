@@ -22,6 +22,13 @@ struct Clock {
     std::string zoneLabelAt(double jdUt) const {
         return in.zoneGiven ? zoneOffsetText(in.zone) : where.zoneLabelAt(jdUt);
     }
+    // Whether the clock is UT itself (--zone 0, a zone such as Etc/UTC), whose times are marked
+    // Z as before; a zone that reads UT part of the year (GMT) is marked +00:00.
+    bool isUt(double jdUt) const {
+        if (in.zoneGiven || where.fixedZone) return offsetAt(jdUt) == 0;
+        const places::ZoneTime z = where.zone.atJulian(jdUt);
+        return z.offsetMinutes == 0 && (z.abbreviation == "UTC" || z.abbreviation == "UT");
+    }
 };
 
 // ISO 8601 of a Julian date (UT) to the second: in UT marked Z, or shifted by `zone` minutes
@@ -299,7 +306,7 @@ ResultRecord SightingRun::record(const Inputs &in) {
         if (std::isnan(jdUt))
             r.addNull(key.c_str());
         else // the offset in force at that instant
-            r.addString(key.c_str(), isoTime(jdUt, clock.offsetAt(jdUt), true),
+            r.addString(key.c_str(), isoTime(jdUt, clock.offsetAt(jdUt), !clock.isUt(jdUt)),
                         clock.zoneLabelAt(jdUt).c_str());
     };
     ResultRecord r;

@@ -202,3 +202,21 @@ TEST(SightingBatch, LinesEqualSingleRuns) {
     EXPECT_EQ(missing.code, 1);
     EXPECT_NE(missing.out.find("a place is needed"), std::string::npos) << missing.out;
 }
+
+// The map marks a place given by name; a name it cannot resolve stops it before the work.
+TEST(MapPlace, MarksThePlace) {
+    const std::string dir = scratchFolder();
+    const Outcome plain = telvor("map --date 2024-03-11 --step 2 --out " + dir + "/plain.png");
+    const Outcome marked =
+        telvor("map --date 2024-03-11 --step 2 --place Mecca --out " + dir + "/marked.png");
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    ASSERT_EQ(marked.code, 0) << marked.err;
+    const std::string a = slurp(dir + "/plain.png"), b = slurp(dir + "/marked.png");
+    EXPECT_FALSE(a.empty());
+    EXPECT_NE(a, b);
+    const Outcome ambiguous =
+        telvor("map --date 2024-03-11 --step 2 --place London --out " + dir + "/x.png");
+    EXPECT_EQ(ambiguous.code, 2);
+    EXPECT_TRUE(oneLine(ambiguous.err)) << ambiguous.err;
+    EXPECT_EQ(slurp(dir + "/x.png"), "");
+}

@@ -82,6 +82,7 @@ std::string resolvePlaceOptions(const Given &given, PlaceNeed need, ResolvedPlac
         const places::City &c = found.cities[0];
         out.lat = c.latitude, out.lon = c.longitude;
         out.name = places::describe(c);
+        out.city = c.name;
         out.country = c.country;
         zoneName = c.zone;
     }

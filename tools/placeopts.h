@@ -12,6 +12,7 @@ struct ResolvedPlace {
     bool given = false;      // --place or --lat with --lon was given
     double lat = 0, lon = 0; // degrees, north and east positive
     std::string name;    // "Makkah al Mukarramah, Mecca Region, Saudi Arabia"; "" for --lat/--lon
+    std::string city;    // the city's own name, "Makkah al Mukarramah"; "" for --lat/--lon
     std::string country; // the place's country, "" for --lat/--lon
     // The clock: with fixedZone, --zone's offset in minutes; else `zone`'s rules (from --tz, the
     // place's own zone, or the local zone of the system, named "" in `zone.name()`).

@@ -253,7 +253,11 @@ int runMap(const Subcommand &sub, const Given &given) {
     long threads = 0;
     if (error.empty() && given.has("threads"))
         error = parseInteger("threads", given.value("threads"), threads);
+    ResolvedPlace where;
+    if (error.empty() && given.has("place"))
+        error = resolvePlaceOptions(given, PlaceNeed::Optional, where);
     if (!error.empty()) return badOption(sub, error);
+    if (where.given) c.markLabel = where.city, c.markLat = where.lat, c.markLon = where.lon;
     c.threads = static_cast<int>(threads);
     for (auto [name, field] : {std::pair{"out", &c.out}, std::pair{"csv", &c.csv},
                                std::pair{"geojson", &c.geojson}, std::pair{"size", &c.size}})
@@ -334,7 +338,8 @@ std::vector<Subcommand> subcommands() {
 #ifdef TELVOR_HAS_ALMANAC
         {"map",
          "The crescent's visibility over the world on one evening: picture, CSV, GeoJSON",
-         {"date", "height", "criterion", "step", "out", "csv", "geojson", "threads", "size"},
+         {"date", "height", "criterion", "step", "out", "csv", "geojson", "threads", "size",
+          "place"},
          runMap},
         {"calendar",
          "The Hijri year's months: conjunction, first sighting and first day by a rule",

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <mutex>
 
 #ifdef TELVOR_HAS_GEONAMES
 #include <geonames.h>
@@ -44,6 +45,10 @@ std::string trim(const std::string &text) {
 std::vector<City> candidates(const std::string &name) {
     std::vector<City> out;
 #ifdef TELVOR_HAS_GEONAMES
+    // libgeonames loads its cities into its own state on first use and does not say that its
+    // queries may run at once: one at a time.
+    static std::mutex lock;
+    std::lock_guard<std::mutex> guard(lock);
     guint count = 0;
     GError *error = nullptr;
     gint *found =

@@ -1,10 +1,11 @@
 // Places and clocks: a gazetteer of the world's cities by name and the civil time zones of the
 // system's tz database.
 //
-// Every function may be called from any number of threads at once and keeps no state between
-// calls; a ZoneRules is immutable once loaded and may be shared between threads. The only input
-// read is the gazetteer's own data (through libgeonames, when the build has it) and the tz
-// database (through the C library, while a ZoneRules is loaded).
+// Every function may be called from any number of threads at once and keeps no state of its own
+// between calls (the gazetteer's queries take turns under a lock, as libgeonames keeps its data
+// in its own state); a ZoneRules is immutable once loaded and may be shared between threads. The
+// only input read is the gazetteer's own data (through libgeonames, when the build has it) and the
+// tz database (through the C library, while a ZoneRules is loaded).
 #pragma once
 
 #include <cstdint>

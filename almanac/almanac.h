@@ -172,6 +172,9 @@ class EveningTable {
     // The last conjunction at or before `jdUt` among those found when the table was built
     // (the last one before the window and those within it); NaN if none.
     double conjunctionBefore(double jdUt) const;
+    // The first conjunction after `jdUt` among those found when the table was built (those
+    // within the window and the first one after it); NaN if none.
+    double conjunctionAfter(double jdUt) const;
 
   private:
     EveningTable(CivilDate date, const EveningTable *neighbour);
@@ -183,6 +186,7 @@ class EveningTable {
     double start_ = 0;
     std::array<Node, kNodes> nodes_{};
     std::array<double, 3> conjunctions_{}; // ascending, NaN where unused
+    double nextConjunction_ = NAN;         // the first one after the window
 };
 
 // ---- The evening's events and the crescent criteria ------------------------------------------
@@ -265,6 +269,47 @@ Evening evening(const EveningTable &table, const Place &place);
 // One place and date: builds the table and calls evaluate(), so its result equals the map's
 // for the same place and date exactly.
 Sighting sighting(const Place &place, CivilDate date);
+
+// ---- The morning: the last crescent before the new moon, at dawn ---------------------------
+
+enum class MorningState : uint8_t {
+    Ok,             // moonrise, then sunrise
+    NoSunrise,      // polar day or polar night: no sunrise on that date
+    NoMoonrise,     // the Moon is up at sunrise and did not rise within the table's window, or
+                    // only grazes its rising altitude
+    MoonRisesAfter, // the Moon is below its rising altitude at sunrise
+};
+// "ok", "no sunrise", "no moonrise", "moon rises after".
+const char *stateName(MorningState state);
+
+// Sunrise and moonrise of one morning, the mirror of Evening: the sunrise that precedes the
+// Sun's upper transit on that date in the place's local mean time, the same limb, refraction
+// and dip.
+struct Morning {
+    MorningState state = MorningState::NoSunrise;
+    bool polarDay = false;   // with NoSunrise: the Sun stays up (true) or down (false)
+    double sunrise = NAN;    // Julian date, UT
+    double moonrise = NAN;   // Julian date, UT; with MoonRisesAfter, the first moonrise within
+                             // the day after sunrise, else NaN
+    double lagMinutes = NAN; // sunrise - moonrise, minutes (negative with MoonRisesAfter)
+};
+
+// One morning at one place.
+struct Dawn {
+    Morning morning;
+    double bestTime = NAN;           // Tb = sunrise - 4/9 lag, Julian date UT (state Ok only)
+    double conjunction = NAN;        // the conjunction after Tb (after sunrise, or the local
+                                     // noon, when there is no Tb); NaN if the table has none
+    double hoursToConjunction = NAN; // conjunction - Tb (or that reference), hours
+    bool hasCrescent = false;        // state Ok: `crescent` holds the values at Tb
+    Crescent crescent;
+};
+
+// Sunrise and moonrise for the table's date; no ERFA call, no allocation.
+Morning morning(const EveningTable &table, const Observer &observer);
+// The full evaluation of one morning: Yallop's best time taken about sunrise (his evening rule
+// Tb = sunset + 4/9 lag, mirrored, as is usual for the old crescent), the same criteria.
+Dawn evaluateMorning(const EveningTable &table, const Observer &observer);
 
 // Yallop's q (arcv in degrees, width in arcminutes) and its class; Odeh's V and its zone.
 double yallopQ(double arcv, double width);

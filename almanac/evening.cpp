@@ -71,7 +71,7 @@ double wrapPi(double a) {
 // not reach its setting altitude (`up` then says whether it stays above, +1, or below, -1) or
 // the steps do not settle (a grazing Moon).
 double setting(const EveningTable &table, const Site &o, Body body, double t, FirstStep first,
-               int &up) {
+               int &up, bool rising = false) {
     const double rate = body == Body::Sun ? kSunRate : kMoonRate;
     up = 0;
     double previousT = 0, previousGap = 0;
@@ -82,7 +82,7 @@ double setting(const EveningTable &table, const Site &o, Body body, double t, Fi
             return NAN;
         }
         // The hour angle still to go, radians; it falls at about `rate` per day.
-        double gap = std::acos(s.cosH0) - s.H;
+        double gap = (rising ? -std::acos(s.cosH0) : std::acos(s.cosH0)) - s.H;
         if (i > 0 || first != FirstStep::Raw) gap = wrapPi(gap);
         if (i == 0 && first == FirstStep::Forward && gap < 0) gap += kTwoPi;
         if (i == 0 && first == FirstStep::Backward && gap > 0) gap -= kTwoPi;
@@ -105,12 +105,12 @@ double setting(const EveningTable &table, const Site &o, Body body, double t, Fi
 // the moment of setting (for the Moon its parallax and fast motion too) decides whether the body
 // sets, so the altitude itself is followed in half-hour steps from `from` to `to` and each
 // downward crossing is refined by regula falsi. Returns the first crossing (or the last, with
-// `last`), NaN if none.
+// `last`), NaN if none. With `rising`, the upward crossings (the body's rising).
 double scanForSetting(const EveningTable &table, const Site &o, Body body, double from, double to,
-                      bool last) {
+                      bool last, bool rising = false) {
     auto above = [&](double t) {
         const Setting s = settingAt(table, o, body, t);
-        return s.sinAltitude - s.sinSetAltitude;
+        return rising ? s.sinSetAltitude - s.sinAltitude : s.sinAltitude - s.sinSetAltitude;
     };
     constexpr double kStep = 1.0 / 48;
     double found = NAN, a = from, fa = above(a);
@@ -188,6 +188,20 @@ const char *stateName(EveningState state) {
         return "no moonset";
     case EveningState::MoonSetsFirst:
         return "moon sets first";
+    }
+    return "ok";
+}
+
+const char *stateName(MorningState state) {
+    switch (state) {
+    case MorningState::Ok:
+        return "ok";
+    case MorningState::NoSunrise:
+        return "no sunrise";
+    case MorningState::NoMoonrise:
+        return "no moonrise";
+    case MorningState::MoonRisesAfter:
+        return "moon rises after";
     }
     return "ok";
 }
@@ -281,6 +295,71 @@ Sighting evaluate(const EveningTable &table, const Observer &o) {
     s.conjunction = table.conjunctionBefore(reference);
     if (s.hasCrescent) s.moonAgeHours = (s.bestTime - s.conjunction) * 24.0;
     return s;
+}
+
+Morning morning(const EveningTable &table, const Observer &o) {
+    Morning m;
+    const Site site = siteOf(o);
+    int up = 0;
+    // From the local mean noon the rising hour angle lies behind the Sun's.
+    const double noon = localNoon(table, o);
+    double sunrise = setting(table, site, Body::Sun, noon, FirstStep::Raw, up, true);
+    if (std::isnan(sunrise)) {
+        const Setting atNoon = settingAt(table, site, Body::Sun, noon);
+        const double transit = noon - atNoon.H / kSunRate;
+        const Setting atTransit = settingAt(table, site, Body::Sun, transit);
+        const bool upAtNoon = atTransit.sinAltitude > atTransit.sinSetAltitude;
+        if (upAtNoon && std::fabs(atNoon.cosH0) < 1.2)
+            sunrise =
+                scanForSetting(table, site, Body::Sun, std::fmax(transit - 0.55, table.startUt()),
+                               transit, true, true);
+        if (std::isnan(sunrise)) {
+            m.state = MorningState::NoSunrise;
+            m.polarDay = upAtNoon;
+            return m;
+        }
+    }
+    m.sunrise = sunrise;
+    const Setting moon = settingAt(table, site, Body::Moon, sunrise);
+    if (moon.sinAltitude < moon.sinSetAltitude) {
+        m.state = MorningState::MoonRisesAfter;
+        double after = setting(table, site, Body::Moon, sunrise, FirstStep::Forward, up, true);
+        const double latest = std::fmin(sunrise + 1.0, table.endUt());
+        if (!(after >= sunrise && after < latest))
+            after = scanForSetting(table, site, Body::Moon, sunrise, latest, false, true);
+        if (!std::isnan(after)) {
+            m.moonrise = after;
+            m.lagMinutes = (sunrise - after) * 1440.0;
+        }
+        return m;
+    }
+    double moonrise = setting(table, site, Body::Moon, sunrise, FirstStep::Backward, up, true);
+    const double earliest = std::fmax(sunrise - 1.0, table.startUt());
+    if (!(moonrise < sunrise && moonrise >= earliest))
+        moonrise = scanForSetting(table, site, Body::Moon, earliest, sunrise, true, true);
+    if (std::isnan(moonrise)) {
+        m.state = MorningState::NoMoonrise;
+        return m;
+    }
+    m.state = MorningState::Ok;
+    m.moonrise = moonrise;
+    m.lagMinutes = (sunrise - moonrise) * 1440.0;
+    return m;
+}
+
+Dawn evaluateMorning(const EveningTable &table, const Observer &o) {
+    Dawn d;
+    d.morning = morning(table, o);
+    double reference = std::isnan(d.morning.sunrise) ? localNoon(table, o) : d.morning.sunrise;
+    if (d.morning.state == MorningState::Ok) {
+        d.bestTime = d.morning.sunrise - (d.morning.sunrise - d.morning.moonrise) * 4.0 / 9.0;
+        reference = d.bestTime;
+        d.crescent = crescentAt(table.at(d.bestTime), o);
+        d.hasCrescent = true;
+    }
+    d.conjunction = table.conjunctionAfter(reference);
+    d.hoursToConjunction = (d.conjunction - reference) * 24.0;
+    return d;
 }
 
 Sighting evaluate(const EveningTable &table, const Place &place) {

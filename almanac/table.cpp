@@ -42,8 +42,9 @@ EveningTable::EveningTable(CivilDate date, const EveningTable *neighbour) : date
     double c = almanac::conjunctionBefore(start_);
     for (size_t i = 0; i < conjunctions_.size() && c <= endUt(); ++i) {
         conjunctions_[i] = c;
-        c = conjunctionAfter(c + 1.0);
+        c = almanac::conjunctionAfter(c + 1.0);
     }
+    nextConjunction_ = c > endUt() ? c : almanac::conjunctionAfter(endUt());
 }
 
 template <bool kSun, bool kMoon> Geocentric EveningTable::interpolate(double jdUt) const {
@@ -90,6 +91,12 @@ double EveningTable::conjunctionBefore(double jdUt) const {
     for (double c : conjunctions_)
         if (c <= jdUt) found = c; // NaN compares false
     return found;
+}
+
+double EveningTable::conjunctionAfter(double jdUt) const {
+    for (double c : conjunctions_)
+        if (c > jdUt) return c;
+    return nextConjunction_ > jdUt ? nextConjunction_ : std::numeric_limits<double>::quiet_NaN();
 }
 
 } // namespace almanac

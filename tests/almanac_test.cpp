@@ -553,3 +553,64 @@ TEST(AlmanacEvents, PolarLimitsAgreeWithAFineScan) {
     EXPECT_EQ(parallax.evening.state, EveningState::Ok);
     EXPECT_LT(parallax.evening.lagMinutes, 90);
 }
+
+// The mornings' events over the globe, as the evenings' above: every sunrise lies between the
+// previous midnight and the local noon with the Sun at its rising altitude, every moonrise has
+// the Moon at its own, rising (higher a minute later), and the best time lies 4/9 of the lag
+// before sunrise.
+TEST(AlmanacMorning, EveryEventOverTheGlobeIsAtItsAltitude) {
+    int checked = 0, states[4] = {0, 0, 0, 0};
+    double worst = 0;
+    for (CivilDate d : {CivilDate{1901, 4, 1}, CivilDate{2024, 3, 9}, CivilDate{2099, 12, 20}}) {
+        const EveningTable table(d);
+        for (double lat = -90; lat <= 90; lat += 7.5)
+            for (double lon = -180; lon <= 180; lon += 15) {
+                const Observer o = observerOf({lat, lon, lat > 60 ? 1000.0 : 0.0});
+                const Dawn dawn = evaluateMorning(table, o);
+                const Morning &m = dawn.morning;
+                ++states[static_cast<int>(m.state)];
+                if (m.state == MorningState::NoSunrise) {
+                    EXPECT_TRUE(std::isnan(m.sunrise) && std::isnan(m.moonrise));
+                    continue;
+                }
+                const double noon = julianDateUt(d, 12) - lon / 360;
+                EXPECT_LT(m.sunrise, noon + 0.05) << lat << " " << lon;
+                EXPECT_GT(m.sunrise, noon - 0.55) << lat << " " << lon;
+                const Sky atSunrise = skyAt(geocentricAt(m.sunrise), o);
+                worst =
+                    std::fmax(worst, std::fabs(atSunrise.sunTopocentric.altitude + 0.8333 + o.dip));
+                if (std::isnan(m.moonrise)) continue;
+                EXPECT_EQ(m.moonrise < m.sunrise, m.state == MorningState::Ok) << lat << " " << lon;
+                const Sky atMoonrise = skyAt(geocentricAt(m.moonrise), o);
+                const Sky later = skyAt(geocentricAt(m.moonrise + 1.0 / 1440), o);
+                EXPECT_GT(later.moonTopocentric.altitude, atMoonrise.moonTopocentric.altitude)
+                    << lat << " " << lon;
+                const double semi =
+                    std::asin(0.27245 * 6378.14 / atMoonrise.moonDistanceTopocentric) / kDeg;
+                worst = std::fmax(worst, std::fabs(atMoonrise.moonTopocentric.altitude + 34.0 / 60 +
+                                                   semi + o.dip));
+                if (m.state == MorningState::Ok) {
+                    EXPECT_NEAR((m.sunrise - dawn.bestTime) * 1440, m.lagMinutes * 4 / 9, 1e-6);
+                    EXPECT_GT(dawn.conjunction, dawn.bestTime);
+                    EXPECT_NEAR(dawn.hoursToConjunction, (dawn.conjunction - dawn.bestTime) * 24,
+                                1e-9);
+                }
+                ++checked;
+            }
+    }
+    std::printf("%d mornings with moonrises checked (ok %d, no sunrise %d, no moonrise %d, moon "
+                "rises after %d): worst altitude error %.2g degrees\n",
+                checked, states[0], states[1], states[2], states[3], worst);
+    EXPECT_LE(worst, 0.001);
+    EXPECT_GT(states[0], 50);
+    EXPECT_GT(states[3], 50);
+}
+
+// The conjunctions the table knows on either side of its evenings.
+TEST(AlmanacTable, ConjunctionAfter) {
+    const EveningTable table({2024, 3, 9});
+    const double newMoon = table.conjunctionAfter(julianDateUt({2024, 3, 9}, 12));
+    EXPECT_NEAR(newMoon, conjunctionAfter(julianDateUt({2024, 3, 9}, 12)), 1e-9);
+    EXPECT_NEAR(table.conjunctionAfter(newMoon), conjunctionAfter(newMoon + 1), 1e-9);
+    EXPECT_TRUE(std::isnan(table.conjunctionAfter(newMoon + 40)));
+}

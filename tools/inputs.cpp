@@ -22,8 +22,10 @@ const OptionRule kOptionTable[] = {
      "Local clock time, the same as --minute HH*60+MM", nullptr, true},
     {"zone", "MIN", OptionKind::Integer, -1440, 1440, "an integer offset in minutes",
      "Local time minus UT", "the local zone, daylight saving included while in effect", true},
-    {"lat", "DEG", OptionKind::Real, -90, 90, "degrees", "Latitude, north positive", "0", true},
-    {"lon", "DEG", OptionKind::Real, -180, 180, "degrees", "Longitude, east positive", "0", true},
+    {"lat", "DEG", OptionKind::Real, -90, 90, "degrees", "Latitude, north positive",
+     "0; sighting: none, a place is needed", true},
+    {"lon", "DEG", OptionKind::Real, -180, 180, "degrees", "Longitude, east positive",
+     "0; sighting: none, a place is needed", true},
     {"height", "M", OptionKind::Integer, 0, 9999, "an integer height in metres",
      "Sight height above sea level", "0", true},
     {"probability", "PCT", OptionKind::Integer, 1, 99, "an integer percentage",
@@ -73,7 +75,19 @@ const OptionRule kOptionTable[] = {
     {"frames", "DIR", OptionKind::Folder, 0, 0, "a writable folder",
      "Write every K-th frame as DIR/frame-NNNNNN.png", nullptr, false},
     {"every", "K", OptionKind::Integer, 1, 100000, "a count", "K for --frames", "1", false},
-    {"quiet", nullptr, OptionKind::Flag, 0, 0, nullptr, "No progress bar and no notes, only errors",
+    {"quiet", nullptr, OptionKind::Flag, 0, 0, nullptr,
+     "No progress bar and no notes, only errors (sighting: the verdict's lines only)", nullptr,
+     false},
+    {"place", "NAME", OptionKind::Text, 0, 0, "a place name",
+     "A city by name, its zone the default clock: \"Jakarta\", \"London, Canada\" (instead of "
+     "--lat/--lon)",
+     nullptr, false},
+    {"tz", "AREA/CITY", OptionKind::Text, 0, 0, "an IANA time zone",
+     "The clock of the local times, an IANA zone such as Asia/Riyadh (instead of --zone)",
+     "the place's zone, else the local zone", false},
+    {"morning", nullptr, OptionKind::Flag, 0, 0, nullptr,
+     "The last crescent before the new moon, at dawn: moonrise, sunrise and the best time before "
+     "sunrise",
      nullptr, false},
     {"region", "NAME", OptionKind::Text, 0, 0,
      "globe, place, indonesia, malaysia, brunei or singapore",
@@ -354,6 +368,7 @@ std::string setInput(Inputs &in, const std::string &name, const std::string &tex
         double v = 0;
         if (!parseReal(text, v) || v < o->min || v > o->max) return refuse(*o, text);
         (name == "lat" ? in.lat : in.lon) = v;
+        (name == "lat" ? in.latGiven : in.lonGiven) = true;
         return "";
     }
     default:

@@ -59,13 +59,14 @@ std::string parseLunarMonth(const std::string &name, const std::string &text, in
 // One computation's inputs, as the user gave them.
 struct Inputs {
     int year = 2000, month = 1, day = 1;
-    int minute = 0;         // local clock minute, -1440..2879
-    int zone = 0;           // local time minus UT, minutes, -1440..1440
-    bool zoneGiven = false; // else the local zone in effect at the date and minute
-    double lat = 0;         // degrees, north positive, -90..90
-    double lon = 0;         // degrees, east positive, -180..180
-    int height = 0;         // metres, 0..9999
-    int probability = 50;   // percent, 1..99
+    int minute = 0;                          // local clock minute, -1440..2879
+    int zone = 0;                            // local time minus UT, minutes, -1440..1440
+    bool zoneGiven = false;                  // else the local zone in effect at the date and minute
+    double lat = 0;                          // degrees, north positive, -90..90
+    double lon = 0;                          // degrees, east positive, -180..180
+    bool latGiven = false, lonGiven = false; // else the defaults above
+    int height = 0;                          // metres, 0..9999
+    int probability = 50;                    // percent, 1..99
 };
 
 // Today's local date into `in`.

@@ -37,6 +37,24 @@ bool writeGeoJson(FILE *f, const EveningMap &map) {
     return std::fwrite(text.data(), 1, text.size(), f) == text.size();
 }
 
+// The map's font is Latin-1: UTF-8 text converted, other characters as '?'.
+std::string latin1(const std::string &utf8) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if ((c == 0xc2 || c == 0xc3) && i + 1 < utf8.size()) {
+            out += static_cast<char>(((c & 0x03) << 6) | (utf8[++i] & 0x3f));
+        } else {
+            while (i + 1 < utf8.size() && (utf8[i + 1] & 0xc0) == 0x80)
+                ++i;
+            out += '?';
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 int engineVisibilityCode(double lat, double lon, double jdUt, int height) {
@@ -121,6 +139,10 @@ int runMapCommand(const MapCommand &c) {
     });
     if (!c.out.empty()) {
         content = eveningMapContent(map);
+        if (!c.markLabel.empty()) {
+            content.markLabel = latin1(c.markLabel);
+            content.markLat = c.markLat, content.markLon = c.markLon;
+        }
         Picture p = drawEveningMap(map, layout, content);
         if (!writePngTo(outputs[0].file.file(), PixelBuffer{p.width, p.height, p.pixels.data()},
                         error))

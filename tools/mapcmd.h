@@ -12,6 +12,8 @@ struct MapCommand {
     double step = 0.25;
     std::string out, csv, geojson, size;
     int threads = 0;
+    std::string markLabel; // a place marked on the picture (UTF-8), when not empty
+    double markLat = 0, markLon = 0;
 };
 
 // Runs telvor map; returns the exit code (2 for bad options, 1 when a file cannot be written).

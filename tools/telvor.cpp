@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #ifdef TELVOR_HAS_ALMANAC
 #include "tools/calendarcmd.h"
 #include "tools/mapcmd.h"
+#include "tools/placeopts.h"
 #include "tools/sighting.h"
 #endif
 #include "tools/commandline.h"
@@ -30,7 +32,9 @@
 
 namespace {
 
-using Question = ResultRecord (*)(const Inputs &);
+using Question = std::function<ResultRecord(const Inputs &)>;
+// A check of one batch line's inputs beyond their ranges: "" or the line's error.
+using LineCheck = std::function<std::string(const Inputs &)>;
 
 // An option error: printed as "telvor sub: message", exit code 2.
 int badOption(const Subcommand &sub, const std::string &message) {
@@ -58,8 +62,8 @@ std::string applyInputs(const Given &given, Inputs &in) {
 }
 
 // Reads the batch lines from `file`, one answer per line. Returns the exit code.
-int answerLines(const Subcommand &sub, Question question, const Inputs &defaults, FILE *file,
-                const std::string &shownName) {
+int answerLines(const Subcommand &sub, const Question &question, const Inputs &defaults, FILE *file,
+                const std::string &shownName, const LineCheck &check) {
     int status = 0;
     std::string pending;
     std::vector<char> buffer(1 << 16);
@@ -72,6 +76,7 @@ int answerLines(const Subcommand &sub, Question question, const Inputs &defaults
         else {
             nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
             error = parsed.is_discarded() ? "not a JSON object" : setInputsFromJson(in, parsed);
+            if (error.empty() && check) error = check(in);
         }
         std::string out;
         if (!error.empty()) {
@@ -100,9 +105,9 @@ int answerLines(const Subcommand &sub, Question question, const Inputs &defaults
     return status;
 }
 
-int runBatch(const Subcommand &sub, Question question, const Inputs &defaults,
-             const std::string &path) {
-    if (path == "-") return answerLines(sub, question, defaults, stdin, "-");
+int runBatch(const Subcommand &sub, const Question &question, const Inputs &defaults,
+             const std::string &path, const LineCheck &check = {}) {
+    if (path == "-") return answerLines(sub, question, defaults, stdin, "-", check);
     std::error_code ec;
     if (path.empty()) return badOption(sub, "--batch: '' names no file");
     if (std::filesystem::is_directory(path, ec))
@@ -112,7 +117,7 @@ int runBatch(const Subcommand &sub, Question question, const Inputs &defaults,
     if (!file)
         return badOption(sub, "--batch: cannot read " + quoteValue(path) + ": " +
                                   systemError(errno ? errno : ENOENT));
-    const int status = answerLines(sub, question, defaults, file, path);
+    const int status = answerLines(sub, question, defaults, file, path, check);
     std::fclose(file);
     return status;
 }
@@ -251,12 +256,39 @@ int runMap(const Subcommand &sub, const Given &given) {
     long threads = 0;
     if (error.empty() && given.has("threads"))
         error = parseInteger("threads", given.value("threads"), threads);
+    ResolvedPlace where;
+    if (error.empty() && given.has("place"))
+        error = resolvePlaceOptions(given, PlaceNeed::Optional, where);
     if (!error.empty()) return badOption(sub, error);
+    if (where.given) c.markLabel = where.city, c.markLat = where.lat, c.markLon = where.lon;
     c.threads = static_cast<int>(threads);
     for (auto [name, field] : {std::pair{"out", &c.out}, std::pair{"csv", &c.csv},
                                std::pair{"geojson", &c.geojson}, std::pair{"size", &c.size}})
         if (given.has(name)) *field = given.value(name);
     return runMapCommand(c);
+}
+
+int runSightingCommand(const Subcommand &sub, const Given &given) {
+    const bool batch = given.has("batch");
+    ResolvedPlace where;
+    std::string error =
+        resolvePlaceOptions(given, batch ? PlaceNeed::PerLine : PlaceNeed::Required, where);
+    Inputs in;
+    if (error.empty()) error = applyInputs(given, in);
+    if (!error.empty()) return badOption(sub, error);
+    if (where.given) in.lat = where.lat, in.lon = where.lon, in.latGiven = in.lonGiven = true;
+    SightingRun run(where, given.has("morning"));
+    const Question question = [&run](const Inputs &i) { return run.record(i); };
+    if (batch)
+        return runBatch(sub, question, in, given.value("batch"), [](const Inputs &i) {
+            return i.latGiven && i.lonGiven
+                       ? std::string()
+                       : std::string("a place is needed: \"lat\" and \"lon\" (or --lat/--lon, "
+                                     "--place on the command line)");
+        });
+    writeOutput(given.has("json") ? run.record(in).json() + "\n"
+                                  : run.text(in, given.has("quiet")));
+    return 0;
 }
 
 #endif
@@ -290,7 +322,8 @@ std::vector<Subcommand> subcommands() {
 #ifdef TELVOR_HAS_ALMANAC
         {"map",
          "The crescent's visibility over the world on one evening: picture, CSV, GeoJSON",
-         {"date", "height", "criterion", "step", "out", "csv", "geojson", "threads", "size"},
+         {"date", "height", "criterion", "step", "out", "csv", "geojson", "threads", "size",
+          "place"},
          runMap},
         {"calendar",
          "The Hijri year's months: conjunction, first sighting and first day by a rule",
@@ -306,17 +339,9 @@ std::vector<Subcommand> subcommands() {
         {"sighting",
          "Sunset, moonset, best time and the crescent by Yallop's and Odeh's criteria for one "
          "place and evening (precise Sun and Moon)",
-         {"date", "zone", "lat", "lon", "height", "json", "batch"},
-         [](const Subcommand &s, const Given &g) {
-             return runQuestion(s, g, [](const Inputs &in) {
-                 ResultRecord r = runSighting(in);
-                 nlohmann::ordered_json input = inputRecord(in);
-                 input.erase("minute");      // the evening's times are computed, not given
-                 input.erase("probability"); // the saver's test runs at its default, as on maps
-                 r.addRaw("input", input.dump());
-                 return r;
-             });
-         }},
+         {"date", "place", "lat", "lon", "tz", "zone", "height", "morning", "json", "quiet",
+          "batch"},
+         runSightingCommand},
 #endif
     };
 }

@@ -68,10 +68,17 @@ const OptionRule kOptionTable[] = {
      "the conjunction before sunset",
      "yallop", false},
     {"frames", "DIR", OptionKind::Folder, 0, 0, "a writable folder",
-     "Write every K-th frame as DIR/frame-NNNNNN.png", nullptr, false},
+     "Write the frames as PNG files in DIR (render: every K-th, frame-NNNNNN.png; sky: one a "
+     "minute from sunset to moonset, sky-NNNN.png)",
+     nullptr, false},
     {"every", "K", OptionKind::Integer, 1, 100000, "a count", "K for --frames", "1", false},
     {"quiet", nullptr, OptionKind::Flag, 0, 0, nullptr, "No progress bar and no notes, only errors",
      nullptr, false},
+    {"best", nullptr, OptionKind::Flag, 0, 0, nullptr,
+     "Draw the sky at the evening's best time, sunset + 4/9 of the lag (the default without --time)",
+     nullptr, false},
+    {"animate", "FILE.gif", OptionKind::File, 0, 0, "a writable file",
+     "Write one frame a minute from sunset to moonset as an animated GIF", nullptr, false},
 };
 const size_t kOptionCount = std::size(kOptionTable);
 

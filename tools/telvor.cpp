@@ -21,6 +21,7 @@
 #ifdef TELVOR_HAS_ALMANAC
 #include "tools/mapcmd.h"
 #include "tools/sighting.h"
+#include "tools/skycmd.h"
 #endif
 #include "tools/commandline.h"
 #include "tools/output.h"
@@ -326,6 +327,12 @@ std::vector<Subcommand> subcommands() {
                  return r;
              });
          }},
+        {"sky",
+         "A chart of the western sky after sunset: the Sun, the crescent as it stands and the "
+         "criteria (PNG, frames or an animated GIF)",
+         {"date", "lat", "lon", "zone", "height", "time", "best", "out", "size", "frames",
+          "animate"},
+         runSkyCommand},
 #endif
     };
 }

@@ -205,8 +205,8 @@ void drawScales(cairo_t *cr, const Layout &l, PangoFontDescription *small,
         cairo_line_to(cr, x, horizon + len);
         cairo_stroke(cr);
         if (whole % 10 == 0 && x > l.plotLeft + fp && x < l.plotLeft + l.plotWidth - fp)
-            text(cr, small, std::to_string(whole % 360) + "\u00b0", x, horizon + fp * 0.9,
-                 0xe8ecf0, 0.5, 0);
+            text(cr, small, std::to_string(whole % 360) + "\u00b0", x, horizon + fp * 0.9, 0xe8ecf0,
+                 0.5, 0);
     }
     for (int k = 0; k < 16; ++k) {
         const double az = k * 22.5;
@@ -342,8 +342,8 @@ Layout layoutChart(int width, int height, almanac::Horizontal sun, almanac::Hori
 
 Layout layoutEmpty(int width, int height, double centreAzimuth, int captionLines) {
     Layout l = frame(width, height, centreAzimuth, 60, 30, 6, captionLines);
-    l.magnification = std::max(1, static_cast<int>(std::lround(l.plotHeight / 12.0 /
-                                                                (0.26 * l.pixelsPerDegree))));
+    l.magnification = std::max(
+        1, static_cast<int>(std::lround(l.plotHeight / 12.0 / (0.26 * l.pixelsPerDegree))));
     return l;
 }
 
@@ -387,8 +387,8 @@ uint32_t skyColour(double sunAltitude, double altitude) {
         uint32_t horizon, high;
     };
     static constexpr Key kKeys[] = {
-        {6, 0xc4dcef, 0x4a86c8},   {0, 0xf3c79a, 0x5a8fc8},   {-3, 0xf0a060, 0x3c68a8},
-        {-6, 0xb8704e, 0x22417e},  {-9, 0x6a4c62, 0x142a5a},  {-12, 0x2c2c50, 0x0b1738},
+        {6, 0xc4dcef, 0x5b96d6},   {0, 0xf3c79a, 0x5a8fc8},  {-3, 0xf0a060, 0x3c68a8},
+        {-6, 0xb8704e, 0x22417e},  {-9, 0x6a4c62, 0x142a5a}, {-12, 0x2c2c50, 0x0b1738},
         {-18, 0x0e1024, 0x05070f},
     };
     constexpr int n = static_cast<int>(std::size(kKeys));
@@ -398,7 +398,8 @@ uint32_t skyColour(double sunAltitude, double altitude) {
     else
         for (int i = 1; i < n; ++i)
             if (sunAltitude >= kKeys[i].sun) {
-                const double t = (kKeys[i - 1].sun - sunAltitude) / (kKeys[i - 1].sun - kKeys[i].sun);
+                const double t =
+                    (kKeys[i - 1].sun - sunAltitude) / (kKeys[i - 1].sun - kKeys[i].sun);
                 k = {sunAltitude, mix(kKeys[i - 1].horizon, kKeys[i].horizon, t),
                      mix(kKeys[i - 1].high, kKeys[i].high, t)};
                 break;
@@ -410,6 +411,7 @@ ChartInput chartInputAt(const almanac::EveningTable &table, const almanac::Obser
                         const almanac::Sighting &evening, double instant) {
     ChartInput in;
     in.where = observer.place;
+    in.date = table.date();
     in.evening = evening;
     in.instant = instant;
     in.bestTime = !std::isnan(instant) && instant == evening.bestTime;
@@ -455,24 +457,26 @@ std::vector<std::string> captionLines(const ChartInput &in, const Layout &layout
                                   : "<b>" + std::string(escaped) + "</b>  (" + coordinates + ")";
     g_free(escaped);
     if (std::isnan(in.instant)) {
-        lines.push_back(place + "   " + stateName(e.state));
+        char date[16];
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d", in.date.year, in.date.month,
+                      in.date.day);
+        lines.push_back(place + "   " + date + "   " + stateName(e.state));
         lines.push_back(noticeOf(in));
         return lines;
     }
-    lines.push_back(place + "   " + localDate(in.instant, zone) + " <b>" +
-                    clock(in.instant, zone) + "</b> " + zoneName(zone) +
-                    (in.bestTime ? "  (best time)" : "") + "   sunset " + clock(e.sunset, zone) +
-                    ", moonset " + clock(e.moonset, zone) +
+    lines.push_back(place + "   " + localDate(in.instant, zone) + " <b>" + clock(in.instant, zone) +
+                    "</b> " + zoneName(zone) + (in.bestTime ? "  (best time)" : "") + "   sunset " +
+                    clock(e.sunset, zone) + ", moonset " + clock(e.moonset, zone) +
                     (std::isnan(e.lagMinutes) ? "" : ", lag " + format("%.0f min", e.lagMinutes)));
     const almanac::Crescent &c = in.crescent;
-    lines.push_back("Moon: altitude " + signedText("%.2f\u00b0", in.disc.moon.altitude) +
-                    ", azimuth " + format("%.2f\u00b0", in.disc.moon.azimuth) + "   ARCL " +
-                    format("%.2f\u00b0", c.arcl) + "   ARCV " + signedText("%.2f\u00b0", c.arcv) +
-                    "   DAZ " + signedText("%.2f\u00b0", c.daz) + "   W " +
-                    format("%.2f\u2032", c.width) + "   lit " +
-                    format("%.1f %%", 100 * in.disc.illuminatedFraction) + "   age " +
-                    (std::isnan(s.conjunction) ? std::string("-")
-                                               : format("%.1f h", (in.instant - s.conjunction) * 24)));
+    lines.push_back(
+        "Moon: altitude " + signedText("%.2f\u00b0", in.disc.moon.altitude) + ", azimuth " +
+        format("%.2f\u00b0", in.disc.moon.azimuth) + "   ARCL " + format("%.2f\u00b0", c.arcl) +
+        "   ARCV " + signedText("%.2f\u00b0", c.arcv) + "   DAZ " +
+        signedText("%.2f\u00b0", c.daz) + "   W " + format("%.2f\u2032", c.width) + "   lit " +
+        format("%.1f %%", 100 * in.disc.illuminatedFraction) + "   age " +
+        (std::isnan(s.conjunction) ? std::string("-")
+                                   : format("%.1f h", (in.instant - s.conjunction) * 24)));
     if (hasCrescent(in)) {
         const int y = c.yallopClass - 'A', o = c.odehZone - 'A';
         lines.push_back("Yallop q " + signedText("%.3f", c.q) + ": <b>" +
@@ -484,8 +488,7 @@ std::vector<std::string> captionLines(const ChartInput &in, const Layout &layout
         lines.push_back(noticeOf(in));
     lines.push_back("Sun " + signedText("%.1f\u00b0", in.disc.sun.altitude) + " (" +
                     twilightName(twilightOf(in.disc.sun.altitude)) + ")   Moon drawn \u00d7" +
-                    std::to_string(layout.magnification) +
-                    " (true size in red), bright limb " +
+                    std::to_string(layout.magnification) + " (true size in red), bright limb " +
                     format("%.0f\u00b0", in.disc.zenithAngle) +
                     " from the vertical; airless topocentric altitudes");
     return lines;
@@ -504,9 +507,9 @@ Image drawChart(const ChartInput &in, const Layout &l) {
     Image image;
     image.width = l.width, image.height = l.height;
     image.pixels.assign(size_t(l.width) * size_t(l.height), 0);
-    cairo_surface_t *surface = cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char *>(image.pixels.data()), CAIRO_FORMAT_RGB24, l.width,
-        l.height, l.width * 4);
+    cairo_surface_t *surface =
+        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char *>(image.pixels.data()),
+                                            CAIRO_FORMAT_RGB24, l.width, l.height, l.width * 4);
     cairo_t *cr = cairo_create(surface);
     PangoFontDescription *small = fontOf(l.fontPixels * 0.9), *bold = fontOf(l.fontPixels, true),
                          *caption = fontOf(l.fontPixels), *big = fontOf(l.fontPixels * 1.5, true);
@@ -528,8 +531,8 @@ Image drawChart(const ChartInput &in, const Layout &l) {
         const double w = l.plotWidth * 0.8, x = l.plotLeft + l.plotWidth / 2.0,
                      y = l.plotTop + l.plotHeight * 0.3;
         setColour(cr, 0x000000, 0.45);
-        cairo_rectangle(cr, x - w / 2 - l.fontPixels, y - l.fontPixels * 2.2,
-                        w + 2 * l.fontPixels, l.fontPixels * 4.4);
+        cairo_rectangle(cr, x - w / 2 - l.fontPixels, y - l.fontPixels * 2.2, w + 2 * l.fontPixels,
+                        l.fontPixels * 4.4);
         cairo_fill(cr);
         text(cr, big, notice, x - w / 2, y, 0xffffff, 0, 0.5, 1, false, static_cast<int>(w));
     }
@@ -541,9 +544,8 @@ Image drawChart(const ChartInput &in, const Layout &l) {
     cairo_fill(cr);
     double y = l.captionTop + l.fontPixels * 0.5;
     for (const std::string &line : captionLines(in, l)) {
-        const TextBox box =
-            text(cr, caption, line, l.fontPixels * 0.8, y, 0xe8ecf0, 0, 0, 1, true, -1,
-                 static_cast<int>(l.width - l.fontPixels * 1.6));
+        const TextBox box = text(cr, caption, line, l.fontPixels * 0.8, y, 0xe8ecf0, 0, 0, 1, true,
+                                 -1, static_cast<int>(l.width - l.fontPixels * 1.6));
         y += std::max(box.height, l.fontPixels * 1.45);
     }
     pango_font_description_free(small);

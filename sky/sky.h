@@ -21,16 +21,16 @@ namespace sky {
 
 // Where the chart's degrees fall on its pixels.
 struct Layout {
-    int width = 0, height = 0;    // the whole picture, pixels
+    int width = 0, height = 0;     // the whole picture, pixels
     int plotLeft = 0, plotTop = 0; // the sky and ground area, pixels
     int plotWidth = 0, plotHeight = 0;
-    int captionTop = 0;            // first row of the caption strip below the plot
-    double fontPixels = 12;        // the caption's text size
-    double pixelsPerDegree = 1;    // along both axes
-    double centreAzimuth = 270;    // degrees, at the plot's horizontal middle
-    double altitudeTop = 30;       // degrees at the plot's top edge
-    double altitudeBottom = -6;    // degrees at the plot's bottom edge (below the horizon)
-    int magnification = 1;         // the Moon is drawn this many times its true size
+    int captionTop = 0;         // first row of the caption strip below the plot
+    double fontPixels = 12;     // the caption's text size
+    double pixelsPerDegree = 1; // along both axes
+    double centreAzimuth = 270; // degrees, at the plot's horizontal middle
+    double altitudeTop = 30;    // degrees at the plot's top edge
+    double altitudeBottom = -6; // degrees at the plot's bottom edge (below the horizon)
+    int magnification = 1;      // the Moon is drawn this many times its true size
 };
 
 // A point on the picture, pixels (x to the right, y down), fractional.
@@ -70,6 +70,7 @@ struct ChartInput {
     std::string place;          // the place's name or its coordinates, UTF-8
     almanac::Place where;       // latitude, longitude, height
     int zoneMinutes = 0;        // local time minus UT, for the times shown
+    almanac::CivilDate date;    // the local date of the evening
     almanac::Sighting evening;  // the evening's state, events, conjunction
     double instant = NAN;       // the Julian date (UT) drawn; NaN when there is none
     bool bestTime = false;      // the instant is the evening's best time

@@ -75,7 +75,8 @@ const OptionRule kOptionTable[] = {
     {"quiet", nullptr, OptionKind::Flag, 0, 0, nullptr, "No progress bar and no notes, only errors",
      nullptr, false},
     {"best", nullptr, OptionKind::Flag, 0, 0, nullptr,
-     "Draw the sky at the evening's best time, sunset + 4/9 of the lag (the default without --time)",
+     "Draw the sky at the evening's best time, sunset + 4/9 of the lag (the default without "
+     "--time)",
      nullptr, false},
     {"animate", "FILE.gif", OptionKind::File, 0, 0, "a writable file",
      "Write one frame a minute from sunset to moonset as an animated GIF", nullptr, false},

@@ -37,10 +37,9 @@ int complain(const Subcommand &sub, int code, const std::string &message) {
 }
 
 bool writeChartPng(FILE *file, const sky::Image &image, std::string &error) {
-    return writePngTo(file,
-                      PixelBuffer{image.width, image.height,
-                                  const_cast<uint32_t *>(image.pixels.data())},
-                      error);
+    return writePngTo(
+        file, PixelBuffer{image.width, image.height, const_cast<uint32_t *>(image.pixels.data())},
+        error);
 }
 
 // An animated GIF written frame by frame through giflib, each frame with its own palette of
@@ -57,8 +56,8 @@ class GifWriter {
         if (!gif_) {
             int code = 0;
             gif_ = EGifOpen(file_, output, &code);
-            if (!gif_ || EGifPutScreenDesc(gif_, image.width, image.height, 8, 0, nullptr) ==
-                             GIF_ERROR)
+            if (!gif_ ||
+                EGifPutScreenDesc(gif_, image.width, image.height, 8, 0, nullptr) == GIF_ERROR)
                 return fail(error);
             EGifSetGifVersion(gif_, true);
             // The NETSCAPE2.0 extension: loop for ever.
@@ -87,7 +86,8 @@ class GifWriter {
         GifByteType extension[4];
         const size_t len = EGifGCBToExtension(&gcb, extension);
         const bool ok =
-            map && EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, int(len), extension) != GIF_ERROR &&
+            map &&
+            EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, int(len), extension) != GIF_ERROR &&
             EGifPutImageDesc(gif_, 0, 0, image.width, image.height, false, map) != GIF_ERROR;
         GifFreeMapObject(map);
         if (!ok) return fail(error);
@@ -150,8 +150,9 @@ int runSkyCommand(const Subcommand &sub, const Given &given) {
         const std::string error = parseSize("size", given.value("size"), width, height);
         if (!error.empty()) return complain(sub, 2, error);
         if (width < 320 || height < 200)
-            return complain(sub, 2, "--size: " + quoteValue(given.value("size")) +
-                                        " is too small for the chart (320x200 at least)");
+            return complain(sub, 2,
+                            "--size: " + quoteValue(given.value("size")) +
+                                " is too small for the chart (320x200 at least)");
     }
     resolveZone(in);
     const SkyPlace where = skyPlaceOf(in);
@@ -161,14 +162,15 @@ int runSkyCommand(const Subcommand &sub, const Given &given) {
     if (given.has("out")) {
         const std::string reason = out.open(given.value("out"));
         if (!reason.empty())
-            return complain(sub, 2, "--out: cannot write " + quoteValue(given.value("out")) +
-                                        ": " + reason);
+            return complain(
+                sub, 2, "--out: cannot write " + quoteValue(given.value("out")) + ": " + reason);
     }
     if (given.has("animate")) {
         const std::string reason = animation.open(given.value("animate"));
         if (!reason.empty())
-            return complain(sub, 2, "--animate: cannot write " +
-                                        quoteValue(given.value("animate")) + ": " + reason);
+            return complain(sub, 2,
+                            "--animate: cannot write " + quoteValue(given.value("animate")) + ": " +
+                                reason);
     }
     const std::string frames = given.has("frames") ? given.value("frames") : "";
     if (given.has("frames")) {
@@ -217,8 +219,8 @@ int runSkyCommand(const Subcommand &sub, const Given &given) {
         }
         const sky::Image image = sky::drawChart(input, layout);
         if (!writeChartPng(out.file(), image, error) || !(error = out.commit()).empty())
-            return complain(sub, 1, "cannot write " + quoteValue(given.value("out")) + ": " +
-                                        error);
+            return complain(sub, 1,
+                            "cannot write " + quoteValue(given.value("out")) + ": " + error);
     }
     if (!given.has("frames") && !given.has("animate")) return 0;
     std::vector<double> minutes = sky::minutesOfEvening(evening);
@@ -229,13 +231,14 @@ int runSkyCommand(const Subcommand &sub, const Given &given) {
         if (!frames.empty()) {
             char name[32];
             std::snprintf(name, sizeof name, "/sky-%04zu.png", i);
-            if (!writePng(frames + name, PixelBuffer{image.width, image.height,
-                                                     const_cast<uint32_t *>(image.pixels.data())},
+            if (!writePng(frames + name,
+                          PixelBuffer{image.width, image.height,
+                                      const_cast<uint32_t *>(image.pixels.data())},
                           error))
                 return complain(sub, 1, error);
         } else if (!gif.add(image, i + 1 == minutes.size() ? 200 : 10, error))
-            return complain(sub, 1, "cannot write " + quoteValue(given.value("animate")) + ": " +
-                                        error);
+            return complain(sub, 1,
+                            "cannot write " + quoteValue(given.value("animate")) + ": " + error);
     }
     if (given.has("animate") && (!gif.finish(error) || !(error = animation.commit()).empty()))
         return complain(sub, 1,

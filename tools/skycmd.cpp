@@ -56,10 +56,10 @@ class GifWriter {
         if (!gif_) {
             int code = 0;
             gif_ = EGifOpen(file_, output, &code);
+            if (gif_) EGifSetGifVersion(gif_, true); // GIF89a: the frames' timing
             if (!gif_ ||
                 EGifPutScreenDesc(gif_, image.width, image.height, 8, 0, nullptr) == GIF_ERROR)
                 return fail(error);
-            EGifSetGifVersion(gif_, true);
             // The NETSCAPE2.0 extension: loop for ever.
             const unsigned char loop[] = {1, 0, 0};
             if (EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||

@@ -14,3 +14,15 @@ if(TARGET telvor_sky AND TARGET telvor)
   add_dependencies(sky_cli_test telvor)
   gtest_discover_tests(sky_cli_test PROPERTIES TIMEOUT 120)
 endif()
+# The crescent's tilt and lit fraction against an independent ephemeris (Debian's python3-ephem).
+if(TARGET almanac)
+  add_executable(moon_disc_probe ${CMAKE_CURRENT_LIST_DIR}/moon_disc_probe.cpp)
+  target_link_libraries(moon_disc_probe PRIVATE almanac)
+  find_program(DEBIAN_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
+  if(DEBIAN_PYTHON3)
+    add_test(NAME MoonDiscIndependent.AgainstPyEphem
+             COMMAND ${DEBIAN_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/moon_disc_independent_test.py
+                     $<TARGET_FILE:moon_disc_probe>)
+    set_tests_properties(MoonDiscIndependent.AgainstPyEphem PROPERTIES SKIP_RETURN_CODE 77)
+  endif()
+endif()

@@ -40,7 +40,7 @@ const OptionRule kOptionTable[] = {
     {"trace", nullptr, OptionKind::Flag, 0, 0, nullptr, "First print one JSON line per tick",
      nullptr, false},
     {"size", "WxH", OptionKind::Size, 16, 8192, "WxH", "Picture size in pixels",
-     "render: 1024x768; map: the map's own size", false},
+     "render: 1024x768; map: the map's own size; sky: 960x640", false},
     {"preview", nullptr, OptionKind::Flag, 0, 0, nullptr,
      "Draw as in the preview window: no status line", nullptr, false},
     {"cumulative", "on|off", OptionKind::OnOff, 0, 0, "on or off",

@@ -317,4 +317,39 @@ char yallopClass(double q);
 double odehV(double arcvTopocentric, double widthTopocentric);
 char odehZone(double v);
 
+// ---- The Moon's disc on the observer's sky ---------------------------------------------------
+
+// The position angle of the Moon's bright limb, the midpoint of its illuminated limb, measured
+// at the Moon from the direction of the north celestial pole through east, degrees 0..360
+// (J. Meeus, Astronomical Algorithms, 2nd ed., 1998, eq. 48.5):
+//   tan chi = cos d0 sin(a0 - a) / (sin d0 cos d - cos d0 sin d cos(a0 - a)),
+// from the Sun's right ascension a0 and declination d0 and the Moon's a and d, all degrees.
+// The bright limb faces the Sun, so chi is the position angle of the Sun seen from the Moon.
+double brightLimbPositionAngle(double sunRightAscension, double sunDeclination,
+                               double moonRightAscension, double moonDeclination);
+// The parallactic angle q of a body, the position angle of the direction to the zenith at the
+// body, degrees -180..180 (Meeus, eq. 14.1): tan q = sin H / (tan phi cos d - sin d cos H), from
+// the hour angle H (degrees, westward positive), the declination d (degrees) and the
+// observer's latitude phi (degrees). Undefined (0 here) at the zenith and at the poles.
+double parallacticAngle(double hourAngle, double declination, double latitude);
+
+// The Moon's disc as the observer sees it at one instant, airless: where it stands, how much of
+// it is lit, and which way its bright limb points against the vertical.
+struct MoonDisc {
+    Horizontal moon, sun;      // topocentric altitude and azimuth, degrees
+    double rightAscension = 0; // the Moon's, topocentric, degrees 0..360
+    double declination = 0;    // the Moon's, topocentric, degrees
+    double hourAngle = 0;      // the Moon's, topocentric, degrees -180..180, west positive
+    double sunRightAscension = 0, sunDeclination = 0; // topocentric, degrees
+    double brightLimb = 0;          // chi, brightLimbPositionAngle(), degrees 0..360
+    double parallactic = 0;         // q, parallacticAngle() of the Moon, degrees -180..180
+    double zenithAngle = 0;         // chi - q brought into 0..360: the bright limb's direction
+                                    // from the upward vertical, turning toward the observer's
+                                    // left (0 bright limb up, 90 left, 180 down, 270 right)
+    double illuminatedFraction = 0; // 0..1, as in Crescent
+    double semiDiameter = 0;        // topocentric semi-diameter, degrees
+};
+// The Moon's disc for a Geocentric from geocentricAt() or EveningTable::at(). No ERFA call.
+MoonDisc moonDiscAt(const Geocentric &g, const Observer &observer);
+
 } // namespace almanac

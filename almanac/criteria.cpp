@@ -10,12 +10,6 @@ using namespace detail;
 
 namespace {
 
-// The angle between two vectors, degrees; atan2 keeps it accurate near 0.
-double angleBetween(const Vec &a, const Vec &b) {
-    const Vec c{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-    return std::atan2(norm(c), a.x * b.x + a.y * b.y + a.z * b.z) / kDegree;
-}
-
 // The cubic in the crescent width shared by both criteria: B. D. Yallop, "A Method for
 // Predicting the First Sighting of the New Crescent Moon", NAO Technical Note No. 69 (1997);
 // M. Sh. Odeh, "New Criterion for Lunar Crescent Visibility", Experimental Astronomy 18,
@@ -77,10 +71,7 @@ Crescent crescentAt(const Geocentric &g, const Observer &o) {
     const double semiTopo = std::asin(kMoonRadius / sky.moonDistanceTopocentric) / kDegree * 60.0;
     c.widthTopocentric = semiTopo * (1.0 - std::cos(c.arclTopocentric * kDegree));
 
-    // The phase angle at the Moon between the Sun and the observer.
-    const Vec toSun{sun.x - moon.x, sun.y - moon.y, sun.z - moon.z};
-    const Vec toObserver{-moonTopo.x, -moonTopo.y, -moonTopo.z};
-    c.illuminatedFraction = (1.0 + std::cos(angleBetween(toSun, toObserver) * kDegree)) / 2.0;
+    c.illuminatedFraction = illuminatedFraction(v);
 
     c.q = yallopQ(c.arcv, c.width);
     c.yallopClass = yallopClass(c.q);

@@ -24,6 +24,12 @@ inline double norm(const Vec &v) {
     return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
 }
 
+// The angle between two vectors, degrees; atan2 keeps it accurate near 0.
+inline double angleBetween(const Vec &a, const Vec &b) {
+    const Vec c{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    return std::atan2(norm(c), a.x * b.x + a.y * b.y + a.z * b.z) / kDegree;
+}
+
 // Cosine and sine of the local apparent sidereal time.
 struct Meridian {
     double c, s;
@@ -61,6 +67,13 @@ inline SkyVectors skyVectors(const Geocentric &g, const Observer &o) {
     const Meridian m = meridianOf(g, o);
     const Vec sun = geocentric(g.sun, m), moon = geocentric(g.moon, m);
     return {sun, moon, topocentric(sun, o), topocentric(moon, o)};
+}
+// The illuminated fraction of the Moon's disc seen from the observer, 0..1, from the phase
+// angle at the Moon between the Sun and the observer.
+inline double illuminatedFraction(const SkyVectors &v) {
+    const Vec toSun{v.sun.x - v.moon.x, v.sun.y - v.moon.y, v.sun.z - v.moon.z};
+    const Vec toObserver{-v.moonTopocentric.x, -v.moonTopocentric.y, -v.moonTopocentric.z};
+    return (1.0 + std::cos(angleBetween(toSun, toObserver) * kDegree)) / 2.0;
 }
 // Their altitudes, azimuths and distances.
 Sky skyOf(const SkyVectors &v, const Observer &o);

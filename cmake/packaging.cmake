@@ -27,8 +27,10 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The shared libraries' packages, found by dpkg-shlibdeps.
+# The shared libraries' packages, found by dpkg-shlibdeps (Cairo, Pango and giflib among them for
+# telvor sky), and the font its charts are drawn in, which no library links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock")
 # No build-tree paths in the installed programs.
 set(CPACK_STRIP_FILES ON)

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <erfa.h>
@@ -613,4 +614,90 @@ TEST(AlmanacTable, ConjunctionAfter) {
     EXPECT_NEAR(newMoon, conjunctionAfter(julianDateUt({2024, 3, 9}, 12)), 1e-9);
     EXPECT_NEAR(table.conjunctionAfter(newMoon), conjunctionAfter(newMoon + 1), 1e-9);
     EXPECT_TRUE(std::isnan(table.conjunctionAfter(newMoon + 40)));
+}
+
+// Meeus, Astronomical Algorithms (2nd ed., 1998), example 48.a: 1992 April 12 at 0h TD, the
+// Moon at RA 134.6885, Dec +13.7684 and the Sun at RA 20.6579, Dec +8.6964 (example 47.a and
+// 25.a); the bright limb's position angle is 285.0 degrees.
+TEST(AlmanacDisc, BrightLimbMatchesMeeusExample48a) {
+    EXPECT_NEAR(brightLimbPositionAngle(20.6579, 8.6964, 134.6885, 13.7684), 285.0, 0.05);
+    // From the almanac's own positions at that instant (topocentric at the Earth's centre is
+    // not available, so take the geocentric places): within 0.1 degree of the published value.
+    const double tt = 2448724.5;
+    const Geocentric g = geocentricAtTt(tt, tt - deltaT(tt) / 86400);
+    const ApparentPlace moon = apparentPlace(g.moon, g.obliquity),
+                        sun = apparentPlace(g.sun, g.obliquity);
+    EXPECT_NEAR(brightLimbPositionAngle(sun.rightAscension, sun.declination, moon.rightAscension,
+                                        moon.declination),
+                285.0, 0.1);
+    // The Sun due north of the Moon: 0; due east: 90 (a small offset on the sky).
+    EXPECT_NEAR(brightLimbPositionAngle(100, 12, 100, 10), 0, 1e-9);
+    EXPECT_NEAR(brightLimbPositionAngle(102, 10, 100, 10), 90, 0.2);
+    EXPECT_NEAR(brightLimbPositionAngle(98, 10, 100, 10), 270, 0.2);
+}
+
+TEST(AlmanacDisc, ParallacticAngleCases) {
+    // On the meridian south of the zenith the zenith lies due north: q = 0; north of it, 180.
+    EXPECT_NEAR(parallacticAngle(0, 10, 40), 0, 1e-12);
+    EXPECT_NEAR(std::fabs(parallacticAngle(0, 60, 40)), 180, 1e-12);
+    // West of the meridian (H > 0) the zenith lies east of north in the northern hemisphere,
+    // and the angle is odd in H.
+    EXPECT_GT(parallacticAngle(30, 10, 40), 0);
+    EXPECT_NEAR(parallacticAngle(-30, 10, 40), -parallacticAngle(30, 10, 40), 1e-12);
+    // At the equator a body on the celestial equator setting due west: the zenith lies due east
+    // of it (q = 90).
+    EXPECT_NEAR(parallacticAngle(90, 0, 0), 90, 1e-9);
+    // Meeus eq. 14.1 written with tan phi, away from the poles.
+    for (double h : {-150.0, -60.0, 20.0, 100.0})
+        for (double d : {-25.0, 5.0, 28.0})
+            for (double phi : {-60.0, -6.2, 21.4, 51.5}) {
+                const double q =
+                    std::atan2(std::sin(h * kDeg), std::tan(phi * kDeg) * std::cos(d * kDeg) -
+                                                       std::sin(d * kDeg) * std::cos(h * kDeg)) /
+                    kDeg;
+                EXPECT_NEAR(parallacticAngle(h, d, phi), q, 1e-9) << h << " " << d << " " << phi;
+            }
+}
+
+// The crescent's tilt chi - q against a direct computation on the horizon: the direction from
+// the Moon toward the Sun along the great circle, measured from the upward vertical toward
+// decreasing azimuth (the observer's left), from the topocentric altitudes and azimuths alone.
+TEST(AlmanacDisc, ZenithAngleAgreesWithDirectVectorComputation) {
+    auto vec = [](Horizontal h) {
+        return std::array<double, 3>{std::cos(h.altitude * kDeg) * std::cos(h.azimuth * kDeg),
+                                     std::cos(h.altitude * kDeg) * std::sin(h.azimuth * kDeg),
+                                     std::sin(h.altitude * kDeg)};
+    };
+    auto dot = [](const std::array<double, 3> &a, const std::array<double, 3> &b) {
+        return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+    };
+    int checked = 0;
+    for (const auto &[lat, lon, date] : {std::tuple{-6.2, 106.85, CivilDate{2024, 3, 11}},
+                                         std::tuple{21.42, 39.83, CivilDate{2024, 3, 10}},
+                                         std::tuple{51.5, -0.1, CivilDate{2024, 6, 7}},
+                                         std::tuple{-33.9, 18.4, CivilDate{2023, 7, 19}},
+                                         std::tuple{64.1, -21.9, CivilDate{2024, 12, 2}},
+                                         std::tuple{0.0, -78.5, CivilDate{2025, 1, 1}}}) {
+        const Observer o = observerOf({lat, lon, 0});
+        const double noon = julianDateUt(date, 12 - lon / 15);
+        for (int hour = 0; hour < 24; hour += 3) {
+            const Geocentric g = geocentricAt(noon + hour / 24.0);
+            const MoonDisc disc = moonDiscAt(g, o);
+            const auto m = vec(disc.moon), s = vec(disc.sun);
+            const std::array<double, 3> up{0, 0, 1};
+            const double mu = dot(up, m), ms = dot(s, m);
+            const std::array<double, 3> u{up[0] - mu * m[0], up[1] - mu * m[1], up[2] - mu * m[2]},
+                t{s[0] - ms * m[0], s[1] - ms * m[1], s[2] - ms * m[2]},
+                right{-std::sin(disc.moon.azimuth * kDeg), std::cos(disc.moon.azimuth * kDeg), 0};
+            const double direct =
+                std::atan2(-dot(t, right), dot(t, u) / std::sqrt(dot(u, u))) / kDeg;
+            EXPECT_NEAR(wrap180(disc.zenithAngle - direct), 0, 1e-6)
+                << lat << " " << lon << " hour " << hour;
+            // The lit fraction is the criteria's.
+            EXPECT_DOUBLE_EQ(disc.illuminatedFraction, crescentAt(g, o).illuminatedFraction);
+            EXPECT_NEAR(disc.semiDiameter, 0.26, 0.03);
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 48);
 }

@@ -33,7 +33,8 @@ for f in ./usr/bin/telvor ./usr/bin/telvor-saver ./usr/libexec/xscreensaver/telv
 done
 
 depends=$(dpkg-deb -f "$DEB" Depends)
-for lib in libc6 libstdc++6 libx11-6 libgtk-3-0 libpng16-16; do
+for lib in libc6 libstdc++6 libx11-6 libgtk-3-0 libpng16-16 libcairo2 libpango-1.0-0 libpangocairo-1.0-0 \
+    libgif7 fonts-dejavu-core; do
     echo "$depends" | grep -q "\\b$lib\\b" || fail "Depends lacks $lib: $depends"
 done
 [ "$(dpkg-deb -f "$DEB" Package)" = telvor ] || fail "package name"

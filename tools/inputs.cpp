@@ -42,7 +42,7 @@ const OptionRule kOptionTable[] = {
     {"trace", nullptr, OptionKind::Flag, 0, 0, nullptr, "First print one JSON line per tick",
      nullptr, false},
     {"size", "WxH", OptionKind::Size, 16, 8192, "WxH", "Picture size in pixels",
-     "render: 1024x768; map: the map's own size", false},
+     "render: 1024x768; map: the map's own size; sky: 960x640", false},
     {"preview", nullptr, OptionKind::Flag, 0, 0, nullptr,
      "Draw as in the preview window: no status line", nullptr, false},
     {"cumulative", "on|off", OptionKind::OnOff, 0, 0, "on or off",
@@ -73,7 +73,9 @@ const OptionRule kOptionTable[] = {
      "phases)",
      "yallop", false},
     {"frames", "DIR", OptionKind::Folder, 0, 0, "a writable folder",
-     "Write every K-th frame as DIR/frame-NNNNNN.png", nullptr, false},
+     "Write the frames as PNG files in DIR (render: every K-th, frame-NNNNNN.png; sky: one a "
+     "minute from sunset to moonset, sky-NNNN.png)",
+     nullptr, false},
     {"every", "K", OptionKind::Integer, 1, 100000, "a count", "K for --frames", "1", false},
     {"quiet", nullptr, OptionKind::Flag, 0, 0, nullptr,
      "No progress bar and no notes, only errors (sighting: the verdict's lines only)", nullptr,
@@ -101,6 +103,12 @@ const OptionRule kOptionTable[] = {
     {"lang", "CODE", OptionKind::Text, 0, 0, "ar, ur, ms, id, tr, fa, fr or en",
      "Language of the month names (ICU's Islamic calendar data)", "the language of LANG, else en",
      false},
+    {"best", nullptr, OptionKind::Flag, 0, 0, nullptr,
+     "Draw the sky at the evening's best time, sunset + 4/9 of the lag (the default without "
+     "--time)",
+     nullptr, false},
+    {"animate", "FILE.gif", OptionKind::File, 0, 0, "a writable file",
+     "Write one frame a minute from sunset to moonset as an animated GIF", nullptr, false},
 };
 const size_t kOptionCount = std::size(kOptionTable);
 

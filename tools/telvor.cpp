@@ -24,6 +24,7 @@
 #include "tools/mapcmd.h"
 #include "tools/placeopts.h"
 #include "tools/sighting.h"
+#include "tools/skycmd.h"
 #endif
 #include "tools/commandline.h"
 #include "tools/output.h"
@@ -342,6 +343,12 @@ std::vector<Subcommand> subcommands() {
          {"date", "place", "lat", "lon", "tz", "zone", "height", "morning", "json", "quiet",
           "batch"},
          runSightingCommand},
+        {"sky",
+         "A chart of the western sky after sunset: the Sun, the crescent as it stands and the "
+         "criteria (PNG, frames or an animated GIF)",
+         {"date", "lat", "lon", "zone", "height", "time", "best", "out", "size", "frames",
+          "animate"},
+         runSkyCommand},
 #endif
     };
 }

@@ -1,0 +1,164 @@
+// telvor sky: the chart of the western sky after sunset, as PNG pictures or an animated GIF.
+#include "tools/skycmd.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "shell/platform/backend.h"
+#include "sky/sky.h"
+#include "tools/gifwriter.h"
+#include "tools/inputs.h"
+#include "tools/output.h"
+#include "tools/saverrun.h"
+
+namespace {
+
+// The place a chart is drawn for: its name as shown, where it is and its zone.
+struct SkyPlace {
+    std::string name;
+    almanac::Place place;
+    int zoneMinutes = 0;
+};
+
+// The one way the command learns its place: from --lat, --lon, --height and --zone (no name:
+// the chart shows the coordinates).
+SkyPlace skyPlaceOf(const Inputs &in) {
+    return {"", {in.lat, in.lon, static_cast<double>(in.height)}, in.zone};
+}
+
+int complain(const Subcommand &sub, int code, const std::string &message) {
+    printError(std::string("telvor ") + sub.name, message);
+    return code;
+}
+
+bool writeChartPng(FILE *file, const sky::Image &image, std::string &error) {
+    return writePngTo(
+        file, PixelBuffer{image.width, image.height, const_cast<uint32_t *>(image.pixels.data())},
+        error);
+}
+
+} // namespace
+
+int runSkyCommand(const Subcommand &sub, const Given &given) {
+    Inputs in;
+    setToday(in);
+    if (given.has("minute") && given.has("time"))
+        return complain(sub, 2, "--minute and --time give the same input; use one of them");
+    for (const auto &[name, text] : given.values) {
+        const OptionRule *o = findOption(name);
+        if (!o || !o->input) continue;
+        const std::string error = setInput(in, name, text);
+        if (!error.empty()) return complain(sub, 2, error);
+    }
+    if (!given.has("lat") || !given.has("lon"))
+        return complain(sub, 2, "--lat DEG and --lon DEG are needed: the place to look from");
+    if (given.has("time") && given.has("best"))
+        return complain(sub, 2, "--time and --best both choose the instant; use one of them");
+    if (given.has("frames") && given.has("animate"))
+        return complain(sub, 2, "--frames and --animate both write the evening; use one of them");
+    if (!given.has("out") && !given.has("frames") && !given.has("animate"))
+        return complain(sub, 2, "--out FILE.png, --frames DIR or --animate FILE.gif is needed");
+    int width = 960, height = 640;
+    if (given.has("size")) {
+        const std::string error = parseSize("size", given.value("size"), width, height);
+        if (!error.empty()) return complain(sub, 2, error);
+        if (width < 320 || height < 200)
+            return complain(sub, 2,
+                            "--size: " + quoteValue(given.value("size")) +
+                                " is too small for the chart (320x200 at least)");
+    }
+    resolveZone(in);
+    const SkyPlace where = skyPlaceOf(in);
+
+    // Paths that cannot be written are refused before the work.
+    WholeFile out, animation;
+    if (given.has("out")) {
+        const std::string reason = out.open(given.value("out"));
+        if (!reason.empty())
+            return complain(
+                sub, 2, "--out: cannot write " + quoteValue(given.value("out")) + ": " + reason);
+    }
+    if (given.has("animate")) {
+        const std::string reason = animation.open(given.value("animate"));
+        if (!reason.empty())
+            return complain(sub, 2,
+                            "--animate: cannot write " + quoteValue(given.value("animate")) + ": " +
+                                reason);
+    }
+    const std::string frames = given.has("frames") ? given.value("frames") : "";
+    if (given.has("frames")) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(frames, ec))
+            return complain(sub, 2, "--frames: " + quoteValue(frames) + " is not a folder");
+        WholeFile probe;
+        const std::string reason = probe.open(frames + "/sky-probe.png");
+        if (!reason.empty())
+            return complain(sub, 2,
+                            "--frames: cannot write in " + quoteValue(frames) + ": " + reason);
+    }
+
+    const almanac::CivilDate date{in.year, in.month, in.day};
+    const almanac::EveningTable table(date);
+    const almanac::Observer observer = almanac::observerOf(where.place);
+    const almanac::Sighting evening = almanac::evaluate(table, observer);
+    const almanac::Evening &e = evening.evening;
+    double instant = evening.bestTime;
+    if (given.has("time"))
+        instant = almanac::julianDateUt(date, (in.minute - where.zoneMinutes) / 60.0);
+    else if (e.state != almanac::EveningState::Ok)
+        instant = e.sunset; // NaN without a sunset
+    auto inputAt = [&](double jd) {
+        sky::ChartInput input = sky::chartInputAt(table, observer, evening, jd);
+        input.place = where.name;
+        input.zoneMinutes = where.zoneMinutes;
+        return input;
+    };
+    // One frame for the whole evening: the one the best time (or the instant) needs.
+    const double framed = std::isnan(evening.bestTime) ? instant : evening.bestTime;
+    sky::Layout layout;
+    if (std::isnan(framed))
+        layout = sky::layoutEmpty(width, height, 270);
+    else {
+        const almanac::MoonDisc d = almanac::moonDiscAt(table.at(framed), observer);
+        layout = sky::layoutChart(width, height, d.sun, d.moon, d.semiDiameter);
+    }
+
+    std::string error;
+    if (given.has("out")) {
+        sky::ChartInput input = inputAt(instant);
+        if (given.has("time") && !std::isnan(instant)) {
+            const almanac::MoonDisc &d = input.disc;
+            layout = sky::layoutChart(width, height, d.sun, d.moon, d.semiDiameter);
+        }
+        const sky::Image image = sky::drawChart(input, layout);
+        if (!writeChartPng(out.file(), image, error) || !(error = out.commit()).empty())
+            return complain(sub, 1,
+                            "cannot write " + quoteValue(given.value("out")) + ": " + error);
+    }
+    if (!given.has("frames") && !given.has("animate")) return 0;
+    std::vector<double> minutes = sky::minutesOfEvening(evening);
+    if (minutes.empty()) minutes.push_back(instant); // one chart that says why there are none
+    GifWriter gif(animation.file());
+    for (size_t i = 0; i < minutes.size(); ++i) {
+        const sky::Image image = sky::drawChart(inputAt(minutes[i]), layout);
+        if (!frames.empty()) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/sky-%04zu.png", i);
+            if (!writePng(frames + name,
+                          PixelBuffer{image.width, image.height,
+                                      const_cast<uint32_t *>(image.pixels.data())},
+                          error))
+                return complain(sub, 1, error);
+        } else if (!gif.add(image, i + 1 == minutes.size() ? 200 : 10, error))
+            return complain(sub, 1,
+                            "cannot write " + quoteValue(given.value("animate")) + ": " + error);
+    }
+    if (given.has("animate") && (!gif.finish(error) || !(error = animation.commit()).empty()))
+        return complain(sub, 1,
+                        "cannot write " + quoteValue(given.value("animate")) + ": " + error);
+    return 0;
+}

@@ -22,6 +22,9 @@
 #include "tools/mapcmd.h"
 #include "tools/sighting.h"
 #endif
+#ifdef TELVOR_HAS_OBSLOG
+#include "tools/observe.h"
+#endif
 #include "tools/commandline.h"
 #include "tools/output.h"
 #include "tools/queries.h"
@@ -326,6 +329,19 @@ std::vector<Subcommand> subcommands() {
                  return r;
              });
          }},
+#endif
+#ifdef TELVOR_HAS_OBSLOG
+        {"observe",
+         "Record an observation of the crescent in the log, import a CSV file of them, or list "
+         "the log",
+         {"date", "lat", "lon", "height", "time", "zone", "result", "sky", "observer", "note",
+          "db", "list", "format", "json", "import", "skip-bad"},
+         runObserveCommand},
+        {"score",
+         "Score the crescent criteria against the observations of the log or a CSV file",
+         {"db", "csv", "criteria", "sky", "aid", "json", "worst", "probability", "sweep", "plot",
+          "skip-bad", "threads"},
+         runScoreCommand},
 #endif
     };
 }

@@ -143,7 +143,9 @@ void killAtRandom(const std::string &db, const std::vector<std::string> &args, l
     std::printf("%d of %d kills before the end, %d inside the transaction\n", interrupted, rounds,
                 inTransaction);
     EXPECT_GE(interrupted, rounds / 4) << "too few kills landed before the end";
-    if (someInside) EXPECT_GT(inTransaction, 0) << "no kill landed inside the transaction";
+    if (someInside) {
+        EXPECT_GT(inTransaction, 0) << "no kill landed inside the transaction";
+    }
     const Outcome list = run("observe --list --format csv --db " + db);
     EXPECT_EQ(list.code, 0) << list.err;
 }

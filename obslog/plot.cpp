@@ -110,6 +110,12 @@ Picture drawPlot(std::span<const PlotPoint> points, std::span<const CriterionRul
             const std::string label = std::string(rule.quantity) + " " +
                                       formatNumber("%+.3g", limit) + (call ? " (call)" : "");
             drawText(p, x1 + 16, labelY, label, colour);
+            // The curve's own label at its right end, when that end is in the plane.
+            const double end = rule.curve(limit, f.wMax);
+            if (end >= f.arcvMin && end <= f.arcvMax) {
+                const std::string tag = std::string(rule.quantity) + formatNumber("%+.3g", limit);
+                drawText(p, x1 - 4 - textWidth(tag), f.y(end) - gh - 2, tag, colour, 1, true);
+            }
             labelY += gh + 1;
         }
         labelY += 6;

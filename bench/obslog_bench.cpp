@@ -18,8 +18,8 @@ std::vector<obslog::Observation> records(int evenings) {
     for (int i = 0; i < total; ++i) {
         const int evening = i % evenings;
         // 29.53 days per lunation; one to three days after the first new moon of 2000.
-        const double jd = almanac::julianDateUt({2000, 1, 7}) + (evening / 3) * 29.530589 +
-                          evening % 3;
+        const double jd =
+            almanac::julianDateUt({2000, 1, 7}) + (evening / 3) * 29.530589 + evening % 3;
         const almanac::UtParts d = almanac::splitUt(jd);
         obslog::Observation o;
         o.date = {d.year, d.month, d.day};

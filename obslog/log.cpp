@@ -80,7 +80,7 @@ std::string Log::exec(const char *sql) const {
 std::string Log::open(const std::string &path, Mode mode) {
     path_ = path;
     if (path.empty()) return "'' names no file";
-    struct stat st{};
+    struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) return quotedPath(path) + " is a folder, not a log";
     if (!exists && mode == Mode::Read) return "no observation log at " + quotedPath(path);

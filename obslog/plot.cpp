@@ -38,8 +38,8 @@ int PlotFrame::x(double w) const {
 
 int PlotFrame::y(double arcv) const {
     const double span = height - top - bottom;
-    return height - bottom - static_cast<int>(std::lround((arcv - arcvMin) / (arcvMax - arcvMin) *
-                                                          span));
+    return height - bottom -
+           static_cast<int>(std::lround((arcv - arcvMin) / (arcvMax - arcvMin) * span));
 }
 
 PlotFrame plotFrame(std::span<const PlotPoint> points, int width, int height) {

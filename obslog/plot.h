@@ -28,10 +28,10 @@ std::vector<PlotPoint> plotPoints(std::span<const Observation> records,
 
 // Where the plane lies in the picture.
 struct PlotFrame {
-    int width = 960, height = 680;                    // the picture, pixels
+    int width = 960, height = 680;                     // the picture, pixels
     int left = 72, right = 150, top = 44, bottom = 56; // margins around the plane, pixels
-    double wMin = 0, wMax = 1.5;                      // arcminutes
-    double arcvMin = 0, arcvMax = 20;                 // degrees
+    double wMin = 0, wMax = 1.5;                       // arcminutes
+    double arcvMin = 0, arcvMax = 20;                  // degrees
     // Pixel column of a width and row of an ARCV (rounded to the nearest pixel).
     int x(double w) const;
     int y(double arcv) const;

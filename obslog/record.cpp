@@ -14,8 +14,7 @@ namespace {
 
 constexpr std::array<const char *, 5> kResultNames = {"naked-eye", "binoculars", "telescope",
                                                       "camera", "not-seen"};
-constexpr std::array<const char *, 5> kSkyNames = {"", "clear", "hazy", "partly-cloudy",
-                                                   "cloudy"};
+constexpr std::array<const char *, 5> kSkyNames = {"", "clear", "hazy", "partly-cloudy", "cloudy"};
 
 bool leapYear(int y) {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
@@ -112,8 +111,8 @@ std::string quoted(std::string_view s) {
 }
 
 std::string csvField(const std::string &s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos && (s.empty() || (s.front() != ' ' &&
-                                                                          s.back() != ' ')))
+    if (s.find_first_of(",\"\r\n") == std::string::npos &&
+        (s.empty() || (s.front() != ' ' && s.back() != ' ')))
         return s;
     std::string out = "\"";
     for (char c : s) {
@@ -130,9 +129,8 @@ std::string shortest(double v) {
 }
 
 enum Column { kId, kDate, kLat, kLon, kHeight, kTime, kZone, kResult, kSky, kObserver, kNote };
-constexpr std::array<const char *, 11> kColumns = {"id",   "date",   "lat", "lon",      "height",
-                                                   "time", "zone",   "result", "sky", "observer",
-                                                   "note"};
+constexpr std::array<const char *, 11> kColumns = {
+    "id", "date", "lat", "lon", "height", "time", "zone", "result", "sky", "observer", "note"};
 
 // Splits the text into records of fields; each record keeps the number of its first line.
 struct RawRow {
@@ -232,7 +230,8 @@ std::string readRow(const RawRow &row, const std::vector<int> &columns, Observat
             const auto x = number(v);
             const double limit = col == kLat ? 90 : 180;
             if (!x || std::fabs(*x) > limit)
-                return bad(col == kLat ? "a latitude from -90 to 90" : "a longitude from -180 to 180");
+                return bad(col == kLat ? "a latitude from -90 to 90"
+                                       : "a longitude from -180 to 180");
             (col == kLat ? o.place.latitude : o.place.longitude) = *x;
             break;
         }

@@ -72,15 +72,39 @@ bool saverPredicts(const Evaluation &e, Aid) {
 }
 
 const CriterionRule kCriteria[] = {
-    {"yallop", "Yallop (1997) q", "q", {"A", "B", "C", "D", "E", "F"}, yallopClassOf, yallopValue,
-     yallopPredicts, yallopDistance, std::vector<double>(std::begin(kYallopLimits),
-                                                         std::end(kYallopLimits)),
-     yallopArcv, yallopLimit},
-    {"odeh", "Odeh (2004) V", "V", {"A", "B", "C", "D"}, odehClassOf, odehValue, odehPredicts,
-     odehDistance, std::vector<double>(std::begin(kOdehLimits), std::end(kOdehLimits)), odehArcv,
+    {"yallop",
+     "Yallop (1997) q",
+     "q",
+     {"A", "B", "C", "D", "E", "F"},
+     yallopClassOf,
+     yallopValue,
+     yallopPredicts,
+     yallopDistance,
+     std::vector<double>(std::begin(kYallopLimits), std::end(kYallopLimits)),
+     yallopArcv,
+     yallopLimit},
+    {"odeh",
+     "Odeh (2004) V",
+     "V",
+     {"A", "B", "C", "D"},
+     odehClassOf,
+     odehValue,
+     odehPredicts,
+     odehDistance,
+     std::vector<double>(std::begin(kOdehLimits), std::end(kOdehLimits)),
+     odehArcv,
      odehLimit},
-    {"telvor", "the saver's test", "code", {"visible", "not visible"}, saverClassOf, saverValue,
-     saverPredicts, yallopDistance, {}, nullptr, nullptr},
+    {"telvor",
+     "the saver's test",
+     "code",
+     {"visible", "not visible"},
+     saverClassOf,
+     saverValue,
+     saverPredicts,
+     yallopDistance,
+     {},
+     nullptr,
+     nullptr},
 };
 
 double ratio(double num, double den) {
@@ -159,7 +183,8 @@ void Contingency::add(bool seen, bool predicted) {
 }
 
 Scores scoresOf(const Contingency &t) {
-    const double a = static_cast<double>(t.seenPredicted), b = static_cast<double>(t.predictedNotSeen),
+    const double a = static_cast<double>(t.seenPredicted),
+                 b = static_cast<double>(t.predictedNotSeen),
                  c = static_cast<double>(t.seenNotPredicted), d = static_cast<double>(t.neither);
     Scores s{};
     s.agreement = ratio(a + d, a + b + c + d);
@@ -206,9 +231,8 @@ std::vector<Contingency> sweepSaver(std::span<const Observation> records,
         const Evaluation &e = evaluations[i];
         const bool seen = seenWith(records[i].result, aid);
         for (int p = 1; p <= 99; ++p) {
-            const bool predicted =
-                e.sighting.hasCrescent && saver &&
-                saver(records[i].place, e.sighting.bestTime, p) == 100;
+            const bool predicted = e.sighting.hasCrescent && saver &&
+                                   saver(records[i].place, e.sighting.bestTime, p) == 100;
             tables[static_cast<size_t>(p - 1)].add(seen, predicted);
         }
     }

@@ -128,7 +128,7 @@ void killAtRandom(const std::string &db, const std::vector<std::string> &args, l
         waitpid(pid, &status, 0);
         if (WIFSIGNALED(status)) ++interrupted;
         // A journal left behind: the kill landed inside the write transaction.
-        struct stat journal{};
+        struct stat journal {};
         if (stat((db + "-journal").c_str(), &journal) == 0 && journal.st_size > 0) ++inTransaction;
         const long now = recordsIn(db);
         ASSERT_TRUE(now == before || now == before + added)
@@ -214,10 +214,10 @@ TEST(ObserveCli, DefaultLogFollowsXdgDataHome) {
 TEST(ObserveCli, BadOptionsAreOneLineErrors) {
     const std::string dir = scratchFolder(), db = " --db " + dir + "/log.sqlite";
     const char *cases[] = {
-        "observe --date 2024-03-11 --result naked-eye",                        // no place
-        "observe --date 2024-03-11 --lat 21 --lon 39",                         // no result
-        "observe --lat 21 --lon 39 --result naked-eye",                        // no date
-        "observe --date 2024-03-11 --lat 21 --lon 39 --result seen",           // bad result
+        "observe --date 2024-03-11 --result naked-eye",              // no place
+        "observe --date 2024-03-11 --lat 21 --lon 39",               // no result
+        "observe --lat 21 --lon 39 --result naked-eye",              // no date
+        "observe --date 2024-03-11 --lat 21 --lon 39 --result seen", // bad result
         "observe --date 2024-03-11 --lat 21 --lon 39 --result camera --sky grey",
         "observe --date 2024-03-11 --lat 21 --lon 39 --result camera --time 25:00",
         "observe --date 2024-02-30 --lat 21 --lon 39 --result camera",

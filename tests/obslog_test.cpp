@@ -81,13 +81,13 @@ TEST(ObslogCsv, ReadsEveryColumnQuotedFieldsAndLineEnds) {
 
 TEST(ObslogCsv, EveryBadLineIsReportedWithItsNumber) {
     const std::string text = "result,date,lat,lon\n"
-                             "naked-eye,2024-03-11,21.4,39.8\n"  // 2 good
-                             "seen,2024-03-11,21.4,39.8\n"       // 3 unknown result
-                             "not-seen,2023-02-29,21.4,39.8\n"   // 4 no such day
-                             "not-seen,2024-03-11,91,39.8\n"     // 5 latitude out of range
-                             "not-seen,2024-03-11,21.4\n"        // 6 a field missing
-                             "not-seen,2024-03-11,21.4,nan\n"    // 7 not a number
-                             "camera,2024-03-11,21.4,-39.8\n"    // 8 good
+                             "naked-eye,2024-03-11,21.4,39.8\n"   // 2 good
+                             "seen,2024-03-11,21.4,39.8\n"        // 3 unknown result
+                             "not-seen,2023-02-29,21.4,39.8\n"    // 4 no such day
+                             "not-seen,2024-03-11,91,39.8\n"      // 5 latitude out of range
+                             "not-seen,2024-03-11,21.4\n"         // 6 a field missing
+                             "not-seen,2024-03-11,21.4,nan\n"     // 7 not a number
+                             "camera,2024-03-11,21.4,-39.8\n"     // 8 good
                              "\"not-seen,2024-03-11,21.4,39.8\n"; // 9 unclosed quote
     const CsvContent c = parseCsv(text);
     ASSERT_EQ(c.errors.size(), 6u);
@@ -185,8 +185,11 @@ TEST(ObslogLog, RefusesNewerForeignAndNonDatabases) {
     mkdir(folder.c_str(), 0700);
     struct Case {
         std::string path, words;
-    } cases[] = {{newer, "newer"}, {foreign, "another program"}, {marked, "another program"},
-                 {text, "not an SQLite database"}, {folder, "folder"},
+    } cases[] = {{newer, "newer"},
+                 {foreign, "another program"},
+                 {marked, "another program"},
+                 {text, "not an SQLite database"},
+                 {folder, "folder"},
                  {scratch("missing.sqlite"), "no observation log"}};
     for (const Case &c : cases)
         for (Log::Mode mode : {Log::Mode::Read, Log::Mode::Write}) {
@@ -262,9 +265,9 @@ Evaluation noCrescent(almanac::EveningState state) {
 //   7  naked-eye   (the Moon sets first)             |            1    0 0 0 |          1    0 0 0
 //   8  not-seen    (no sunset)                       |            0    0 0 0 |          0    0 0 0
 TEST(ObslogScore, ConstructedRecordsGiveTheHandCountedTables) {
-    const Result results[] = {Result::NakedEye, Result::NakedEye,  Result::Binoculars,
-                              Result::Telescope, Result::NotSeen, Result::NotSeen,
-                              Result::NakedEye, Result::NotSeen};
+    const Result results[] = {Result::NakedEye,  Result::NakedEye, Result::Binoculars,
+                              Result::Telescope, Result::NotSeen,  Result::NotSeen,
+                              Result::NakedEye,  Result::NotSeen};
     std::vector<Observation> records;
     for (Result r : results)
         records.push_back(record("2024-03-11", 0, 0, r));

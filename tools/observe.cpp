@@ -40,9 +40,11 @@ std::string listText(const std::vector<obslog::Observation> &records) {
     out += line;
     for (const obslog::Observation &o : records) {
         char time[16] = "-", zone[16] = "-";
-        if (o.minute >= 0) std::snprintf(time, sizeof time, "%02d:%02d", o.minute / 60, o.minute % 60);
+        if (o.minute >= 0)
+            std::snprintf(time, sizeof time, "%02d:%02d", o.minute / 60, o.minute % 60);
         if (o.zoneKnown) std::snprintf(zone, sizeof zone, "%d", o.zone);
-        std::snprintf(line, sizeof line, "%6lld  %-10s  %9.4f  %10.4f  %6.0f  %5s  %5s  %-10s  %-13s  ",
+        std::snprintf(line, sizeof line,
+                      "%6lld  %-10s  %9.4f  %10.4f  %6.0f  %5s  %5s  %-10s  %-13s  ",
                       static_cast<long long>(o.id), isoDate(o.date).c_str(), o.place.latitude,
                       o.place.longitude, o.place.height, time, zone, obslog::resultName(o.result),
                       o.sky == obslog::Sky::Unknown ? "-" : obslog::skyName(o.sky));
@@ -76,8 +78,9 @@ nlohmann::ordered_json recordJson(const obslog::Observation &o) {
 std::string listJson(const std::vector<obslog::Observation> &records) {
     std::string out = "[";
     for (size_t i = 0; i < records.size(); ++i)
-        out += std::string(i ? ",\n " : "\n ") +
-               recordJson(records[i]).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        out +=
+            std::string(i ? ",\n " : "\n ") +
+            recordJson(records[i]).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     return out + (records.empty() ? "]\n" : "\n]\n");
 }
 
@@ -126,15 +129,16 @@ std::string logPathFromOptions(const Given &given, std::string &error) {
 
 int runObserveCommand(const Subcommand &sub, const Given &given) {
     const bool list = given.has("list"), import = given.has("import");
-    static const char *const kRecordOptions[] = {"date", "lat",   "lon",      "height", "time",
+    static const char *const kRecordOptions[] = {"date", "lat",    "lon", "height",   "time",
                                                  "zone", "result", "sky", "observer", "note"};
     if (list && import) return report(sub, 2, "--list and --import: use one of them");
     if (list || import)
         for (const char *name : kRecordOptions)
             if (given.has(name))
                 return report(sub, 2,
-                              std::string("--") + name + " describes one observation; it goes "
-                                                         "neither with --list nor with --import");
+                              std::string("--") + name +
+                                  " describes one observation; it goes "
+                                  "neither with --list nor with --import");
     if (given.has("format") && !list) return report(sub, 2, "--format goes with --list");
     if (given.has("skip-bad") && !import) return report(sub, 2, "--skip-bad goes with --import");
     std::string error;
@@ -182,7 +186,8 @@ int runObserveCommand(const Subcommand &sub, const Given &given) {
         records = std::move(csv.records);
     } else {
         obslog::Observation o;
-        if (!given.has("date")) return report(sub, 2, "--date YYYY-MM-DD is needed (the evening's local date)");
+        if (!given.has("date"))
+            return report(sub, 2, "--date YYYY-MM-DD is needed (the evening's local date)");
         if (!given.has("result"))
             return report(sub, 2,
                           "--result is needed: naked-eye, binoculars, telescope, camera or "
@@ -194,8 +199,9 @@ int runObserveCommand(const Subcommand &sub, const Given &given) {
         if (error.empty() && given.has("time")) {
             error = setInput(in, "time", given.value("time"));
             if (error.empty() && in.minute > 1439)
-                error = "--time: " + quoteValue(given.value("time")) + " is not a local time from "
-                                                                      "00:00 to 23:59";
+                error = "--time: " + quoteValue(given.value("time")) +
+                        " is not a local time from "
+                        "00:00 to 23:59";
             o.minute = in.minute;
         }
         if (error.empty() && given.has("zone")) {
@@ -221,8 +227,9 @@ int runObserveCommand(const Subcommand &sub, const Given &given) {
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
         if (ec)
-            return report(sub, 2, "cannot make the log's folder for " + quoteValue(path) + ": " +
-                                      ec.message());
+            return report(sub, 2,
+                          "cannot make the log's folder for " + quoteValue(path) + ": " +
+                              ec.message());
     }
     obslog::Log log;
     error = log.open(path, obslog::Log::Mode::Write);

@@ -143,15 +143,15 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
         size_t start = 0;
         for (;;) {
             const size_t comma = list.find(',', start);
-            const std::string name = list.substr(start, comma == std::string::npos
-                                                            ? std::string::npos
-                                                            : comma - start);
+            const std::string name =
+                list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
             const obslog::CriterionRule *rule = obslog::findCriterion(name);
             if (!rule) {
                 std::string known;
                 for (const obslog::CriterionRule &r : obslog::criteria())
                     known += (known.empty() ? "" : ", ") + std::string(r.name);
-                return report(sub, 2, "--criteria: " + quoteValue(name) + " is not one of " + known);
+                return report(sub, 2,
+                              "--criteria: " + quoteValue(name) + " is not one of " + known);
             }
             if (std::find(rules.begin(), rules.end(), rule) == rules.end()) rules.push_back(rule);
             if (comma == std::string::npos) break;
@@ -171,8 +171,9 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
     obslog::Sky sky = obslog::Sky::Unknown;
     if (given.has("sky") &&
         (given.value("sky").empty() || !obslog::skyFromName(given.value("sky"), sky)))
-        return report(sub, 2, "--sky: " + quoteValue(given.value("sky")) +
-                                  " is not clear, hazy, partly-cloudy or cloudy");
+        return report(sub, 2,
+                      "--sky: " + quoteValue(given.value("sky")) +
+                          " is not clear, hazy, partly-cloudy or cloudy");
     long worst = 0, probability = 50, threads = 0;
     std::string error;
     if (given.has("worst")) error = parseInteger("worst", given.value("worst"), worst);
@@ -186,8 +187,8 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
     if (given.has("plot")) {
         const std::string reason = plot.open(given.value("plot"));
         if (!reason.empty())
-            return report(sub, 2, "--plot: cannot write " + quoteValue(given.value("plot")) + ": " +
-                                      reason);
+            return report(
+                sub, 2, "--plot: cannot write " + quoteValue(given.value("plot")) + ": " + reason);
     }
 
     // The records: from a CSV file, or from the log.
@@ -198,8 +199,9 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
         std::string text;
         FILE *f = file == "-" ? stdin : std::fopen(file.c_str(), "rb");
         if (file.empty() || !f)
-            return report(sub, 2, "--csv: cannot read " + quoteValue(file) + ": " +
-                                      systemError(errno ? errno : ENOENT));
+            return report(sub, 2,
+                          "--csv: cannot read " + quoteValue(file) + ": " +
+                              systemError(errno ? errno : ENOENT));
         char buf[1 << 16];
         for (size_t got; (got = std::fread(buf, 1, sizeof buf, f)) > 0;)
             text.append(buf, got);
@@ -210,9 +212,10 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
         for (const obslog::CsvError &e : csv.errors)
             printError("telvor score", file + ":" + std::to_string(e.line) + ": " + e.reason);
         if (!csv.errors.empty() && !given.has("skip-bad"))
-            return report(sub, 1, std::to_string(csv.errors.size()) + " bad " +
-                                      (csv.errors.size() == 1 ? "line" : "lines") + " in " +
-                                      quoteValue(file) + " (--skip-bad scores the rest)");
+            return report(sub, 1,
+                          std::to_string(csv.errors.size()) + " bad " +
+                              (csv.errors.size() == 1 ? "line" : "lines") + " in " +
+                              quoteValue(file) + " (--skip-bad scores the rest)");
         all = std::move(csv.records);
         lines = std::move(csv.lines);
     } else {
@@ -233,15 +236,15 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
             records.push_back(std::move(all[i]));
         }
 
-    const bool saverNeeded =
-        sweep || std::find(rules.begin(), rules.end(), obslog::findCriterion("telvor")) != rules.end();
+    const bool saverNeeded = sweep || std::find(rules.begin(), rules.end(),
+                                                obslog::findCriterion("telvor")) != rules.end();
     const obslog::SaverTest saver = [](const almanac::Place &p, double jdUt, int setting) {
         return engineVisibilityCode(p.latitude, p.longitude, jdUt,
                                     static_cast<int>(std::lround(p.height)), setting);
     };
-    const std::vector<obslog::Evaluation> evaluations = obslog::evaluateAll(
-        records, static_cast<int>(probability), saverNeeded ? saver : obslog::SaverTest{},
-        static_cast<int>(threads));
+    const std::vector<obslog::Evaluation> evaluations =
+        obslog::evaluateAll(records, static_cast<int>(probability),
+                            saverNeeded ? saver : obslog::SaverTest{}, static_cast<int>(threads));
 
     nlohmann::ordered_json out;
     out["records"] = records.size();
@@ -251,12 +254,11 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
     out["probability"] = probability;
     std::string text;
     char line[300];
-    std::snprintf(line, sizeof line, "%zu records, %s, %s; each evening at its best time\n\n",
-                  records.size(),
-                  aid == obslog::Aid::NakedEye ? "seen with the naked eye"
-                                               : "seen with or without optical aid",
-                  given.has("sky") ? ("sky " + std::string(obslog::skyName(sky))).c_str()
-                                   : "every sky");
+    std::snprintf(
+        line, sizeof line, "%zu records, %s, %s; each evening at its best time\n\n", records.size(),
+        aid == obslog::Aid::NakedEye ? "seen with the naked eye"
+                                     : "seen with or without optical aid",
+        given.has("sky") ? ("sky " + std::string(obslog::skyName(sky))).c_str() : "every sky");
     text += line + tableHeader("criterion");
     std::string details;
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
@@ -264,7 +266,8 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
         const obslog::CriterionScore s =
             obslog::score(*rule, records, evaluations, aid, static_cast<size_t>(worst));
         std::string name = rule->name;
-        if (rule == obslog::findCriterion("telvor")) name += " (P " + std::to_string(probability) + ")";
+        if (rule == obslog::findCriterion("telvor"))
+            name += " (P " + std::to_string(probability) + ")";
         text += tableRow(name, s.table);
         nlohmann::ordered_json j;
         j["name"] = rule->name;
@@ -274,10 +277,10 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
         details += std::string("\n") + rule->name + " classes (records, seen):";
         for (size_t k = 0; k < s.classes.size(); ++k) {
             const char *cls = k < rule->classes.size() ? rule->classes[k] : "no crescent";
-            classes.push_back({{"class", cls}, {"records", s.classes[k].records},
-                               {"seen", s.classes[k].seen}});
-            details += std::string("  ") + cls + " " + std::to_string(s.classes[k].records) +
-                       " (" + std::to_string(s.classes[k].seen) + ")";
+            classes.push_back(
+                {{"class", cls}, {"records", s.classes[k].records}, {"seen", s.classes[k].seen}});
+            details += std::string("  ") + cls + " " + std::to_string(s.classes[k].records) + " (" +
+                       std::to_string(s.classes[k].seen) + ")";
         }
         details += "\n";
         j["classes"] = classes;
@@ -331,7 +334,8 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
         std::string reason;
         if (!writePngTo(plot.file(), PixelBuffer{p.width, p.height, p.pixels.data()}, reason) ||
             !(reason = plot.commit()).empty())
-            return report(sub, 1, "cannot write " + quoteValue(given.value("plot")) + ": " + reason);
+            return report(sub, 1,
+                          "cannot write " + quoteValue(given.value("plot")) + ": " + reason);
     }
     writeOutput(json ? out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"
                      : text);

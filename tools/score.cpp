@@ -254,11 +254,12 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
     out["probability"] = probability;
     std::string text;
     char line[300];
-    std::snprintf(
-        line, sizeof line, "%zu records, %s, %s; each evening at its best time\n\n", records.size(),
-        aid == obslog::Aid::NakedEye ? "seen with the naked eye"
-                                     : "seen with or without optical aid",
-        given.has("sky") ? ("sky " + std::string(obslog::skyName(sky))).c_str() : "every sky");
+    std::snprintf(line, sizeof line, "%zu %s, %s, %s; each evening at its best time\n\n",
+                  records.size(), records.size() == 1 ? "record" : "records",
+                  aid == obslog::Aid::NakedEye ? "seen with the naked eye"
+                                               : "seen with or without optical aid",
+                  given.has("sky") ? ("sky " + std::string(obslog::skyName(sky))).c_str()
+                                   : "every sky");
     text += line + tableHeader("criterion");
     std::string details;
     nlohmann::ordered_json list = nlohmann::ordered_json::array();

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "almanac/almanac.h"
@@ -42,7 +43,13 @@ void addLocalTime(ResultRecord &r, const char *key, double jdUt, int zone) {
 
 ResultRecord runSighting(const Inputs &in) {
     const almanac::Place place{in.lat, in.lon, static_cast<double>(in.height)};
-    const almanac::Sighting s = almanac::sighting(place, {in.year, in.month, in.day});
+    // Batch lines of one date share its evening table (what almanac::sighting() would build).
+    thread_local std::optional<almanac::EveningTable> table;
+    const almanac::CivilDate date{in.year, in.month, in.day};
+    if (!table || table->date().year != date.year || table->date().month != date.month ||
+        table->date().day != date.day)
+        table.emplace(date);
+    const almanac::Sighting s = almanac::evaluate(*table, place);
     const almanac::Evening &e = s.evening;
     const almanac::Crescent &c = s.crescent;
     const bool ok = s.hasCrescent;

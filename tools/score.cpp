@@ -197,6 +197,7 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
     if (given.has("csv")) {
         const std::string file = given.value("csv");
         std::string text;
+        errno = 0;
         FILE *f = file == "-" ? stdin : std::fopen(file.c_str(), "rb");
         if (file.empty() || !f)
             return report(sub, 2,

@@ -5,6 +5,7 @@ PACKAGES="build-essential cmake pkg-config git libgtest-dev libgmock-dev googlet
 libcli11-dev nlohmann-json3-dev libpng-dev liberfa-dev libicu-dev libx11-dev libxext-dev libxrandr-dev \
 libxinerama-dev libgeonames-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core libgif-dev \
 xvfb xdotool x11-utils imagemagick python3-ephem \
+libsqlite3-dev \
 libgtk-3-dev dpkg-dev fakeroot libxml2-utils desktop-file-utils groff-base faketime lintian"
 # The Windows cross builds and their tests: mingw-w64 (static runtime), Wine, wrestool.
 PACKAGES="$PACKAGES g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 icoutils"

@@ -118,3 +118,26 @@ TEST(SightingCli, BadInputAndBatch) {
     EXPECT_EQ(nlohmann::json::parse(r.out.substr(0, nl))["yallopClass"], "A");
     EXPECT_TRUE(nlohmann::json::parse(r.out.substr(nl + 1)).contains("error"));
 }
+
+// Batch lines share the evening table of their date: runs of one date, a date coming back after
+// another, and each line still answers exactly as the single question does.
+TEST(SightingCli, BatchLinesOfOneDateAnswerAsSingleQuestions) {
+    const char *lines[][2] = {{"2024-03-11", "21.4225"},
+                              {"2024-03-11", "-33.9"},
+                              {"2024-03-09", "21.4225"},
+                              {"2024-03-11", "51.5"},
+                              {"2024-03-11", "21.4225"}};
+    std::string input;
+    for (const auto &l : lines)
+        input += std::string("{\"date\": \"") + l[0] + "\", \"lat\": " + l[1] + "}\n";
+    const Outcome r = run("sighting --batch - --lon 39.8262 --zone 0", input);
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::istringstream out(r.out);
+    std::string line;
+    for (const auto &l : lines) {
+        ASSERT_TRUE(std::getline(out, line));
+        const nlohmann::json single =
+            sighting(std::string("--date ") + l[0] + " --lat " + l[1] + " --lon 39.8262 --zone 0");
+        EXPECT_EQ(nlohmann::json::parse(line), single) << l[0] << " " << l[1];
+    }
+}

@@ -57,20 +57,6 @@ std::string latin1(const std::string &utf8) {
 
 } // namespace
 
-int engineVisibilityCode(double lat, double lon, double jdUt, int height) {
-    static std::mutex engine;
-    const almanac::UtParts t = almanac::splitUt(jdUt + 30.0 / 86400.0); // nearest minute
-    Inputs in;
-    in.year = t.year, in.month = t.month, in.day = t.day;
-    in.minute = t.hour * 60 + t.minute;
-    in.zone = 0;
-    in.lat = lat, in.lon = lon, in.height = height;
-    std::lock_guard<std::mutex> lock(engine);
-    loadInputs(in);
-    computeMoonPosition();
-    return ephemerisState.visibilityCode;
-}
-
 int runMapCommand(const MapCommand &c) {
     auto fail = [](int code, const std::string &message) {
         std::fprintf(stderr, "telvor map: %s\n", message.c_str());

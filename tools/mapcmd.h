@@ -21,5 +21,5 @@ int runMapCommand(const MapCommand &command);
 
 // The engine's visibility code at a place (degrees) and instant (Julian date UT, taken to the
 // nearest minute), through the saver's unchanged engine; serialised, since the engine keeps one
-// global record. Safe to call from any thread.
-int engineVisibilityCode(double lat, double lon, double jdUt, int height);
+// global record. Safe to call from any thread. `probability` is the saver's setting, 1..99.
+int engineVisibilityCode(double lat, double lon, double jdUt, int height, int probability = 50);

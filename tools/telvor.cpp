@@ -26,6 +26,9 @@
 #include "tools/sighting.h"
 #include "tools/skycmd.h"
 #endif
+#ifdef TELVOR_HAS_OBSLOG
+#include "tools/observe.h"
+#endif
 #include "tools/commandline.h"
 #include "tools/output.h"
 #include "tools/queries.h"
@@ -349,6 +352,19 @@ std::vector<Subcommand> subcommands() {
          {"date", "lat", "lon", "zone", "height", "time", "best", "out", "size", "frames",
           "animate"},
          runSkyCommand},
+#endif
+#ifdef TELVOR_HAS_OBSLOG
+        {"observe",
+         "Record an observation of the crescent in the log, import a CSV file of them, or list "
+         "the log",
+         {"date", "lat", "lon", "height", "time", "zone", "result", "sky", "observer", "note", "db",
+          "list", "format", "json", "import", "skip-bad"},
+         runObserveCommand},
+        {"score",
+         "Score the crescent criteria against the observations of the log or a CSV file",
+         {"db", "csv", "criteria", "sky", "aid", "json", "worst", "probability", "sweep", "plot",
+          "skip-bad", "threads"},
+         runScoreCommand},
 #endif
     };
 }

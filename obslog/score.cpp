@@ -1,0 +1,242 @@
+// The criteria table, the per-record evaluation on shared evening tables, and the scores.
+#include "obslog/score.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <map>
+#include <thread>
+
+namespace obslog {
+
+namespace {
+
+constexpr double kInf = INFINITY;
+
+bool hasCrescent(const Evaluation &e) {
+    return e.sighting.hasCrescent;
+}
+
+// Yallop, "A method for predicting the first sighting of the new Crescent Moon", NAO Technical
+// Note 69, 1997: A easily visible, B visible under perfect conditions, C may need optical aid to
+// find the crescent, D will need optical aid, E not visible with a telescope, F not visible.
+// The naked-eye call is A-B (from C on optical aid is needed to find it), the optical one A-D.
+double yallopLimit(Aid aid) {
+    return aid == Aid::NakedEye ? kYallopLimits[1] : kYallopLimits[3];
+}
+int yallopClassOf(const Evaluation &e) {
+    return e.sighting.crescent.yallopClass - 'A';
+}
+double yallopValue(const Evaluation &e) {
+    return hasCrescent(e) ? e.sighting.crescent.q : NAN;
+}
+bool yallopPredicts(const Evaluation &e, Aid aid) {
+    if (!hasCrescent(e)) return false;
+    return yallopClassOf(e) <= (aid == Aid::NakedEye ? 1 : 3);
+}
+double yallopDistance(const Evaluation &e, Aid aid) {
+    return hasCrescent(e) ? std::fabs(e.sighting.crescent.q - yallopLimit(aid)) : kInf;
+}
+
+// Odeh, "New criterion for lunar crescent visibility", Experimental Astronomy 18, 39-64, 2004:
+// zone A visible by naked eye, B visible by optical aid and could be seen by naked eye, C
+// visible by optical aid only, D not visible even by optical aid. The naked-eye call is zone A,
+// the optical one A-C.
+double odehLimit(Aid aid) {
+    return aid == Aid::NakedEye ? kOdehLimits[0] : kOdehLimits[2];
+}
+int odehClassOf(const Evaluation &e) {
+    return e.sighting.crescent.odehZone - 'A';
+}
+double odehValue(const Evaluation &e) {
+    return hasCrescent(e) ? e.sighting.crescent.V : NAN;
+}
+bool odehPredicts(const Evaluation &e, Aid aid) {
+    if (!hasCrescent(e)) return false;
+    return odehClassOf(e) <= (aid == Aid::NakedEye ? 0 : 2);
+}
+double odehDistance(const Evaluation &e, Aid aid) {
+    return hasCrescent(e) ? std::fabs(e.sighting.crescent.V - odehLimit(aid)) : kInf;
+}
+
+// The saver's own test: visible when the engine's code is 100, whatever the aid. It is a yes or
+// no without a margin, so its wrong calls are ranked by Yallop's q against his boundary.
+int saverClassOf(const Evaluation &e) {
+    return e.saverCode == 100 ? 0 : 1;
+}
+double saverValue(const Evaluation &e) {
+    return hasCrescent(e) ? e.saverCode : NAN;
+}
+bool saverPredicts(const Evaluation &e, Aid) {
+    return hasCrescent(e) && e.saverCode == 100;
+}
+
+const CriterionRule kCriteria[] = {
+    {"yallop",
+     "Yallop (1997) q",
+     "q",
+     {"A", "B", "C", "D", "E", "F"},
+     yallopClassOf,
+     yallopValue,
+     yallopPredicts,
+     yallopDistance,
+     std::vector<double>(std::begin(kYallopLimits), std::end(kYallopLimits)),
+     yallopArcv,
+     yallopLimit},
+    {"odeh",
+     "Odeh (2004) V",
+     "V",
+     {"A", "B", "C", "D"},
+     odehClassOf,
+     odehValue,
+     odehPredicts,
+     odehDistance,
+     std::vector<double>(std::begin(kOdehLimits), std::end(kOdehLimits)),
+     odehArcv,
+     odehLimit},
+    {"telvor",
+     "the saver's test",
+     "code",
+     {"visible", "not visible"},
+     saverClassOf,
+     saverValue,
+     saverPredicts,
+     yallopDistance,
+     {},
+     nullptr,
+     nullptr},
+};
+
+double ratio(double num, double den) {
+    return den == 0 ? NAN : num / den;
+}
+
+} // namespace
+
+bool seenWith(Result r, Aid aid) {
+    return aid == Aid::NakedEye ? seenNakedEye(r) : seen(r);
+}
+
+std::span<const CriterionRule> criteria() {
+    return kCriteria;
+}
+
+const CriterionRule *findCriterion(const std::string &name) {
+    for (const CriterionRule &r : kCriteria)
+        if (name == r.name) return &r;
+    return nullptr;
+}
+
+double yallopArcv(double q, double w) {
+    return 10 * q + 11.8371 - 6.3226 * w + 0.7319 * w * w - 0.1018 * w * w * w;
+}
+
+double odehArcv(double v, double w) {
+    return v + 7.1651 - 6.3226 * w + 0.7319 * w * w - 0.1018 * w * w * w;
+}
+
+std::vector<Evaluation> evaluateAll(std::span<const Observation> records, int probability,
+                                    const SaverTest &saver, int threads) {
+    std::vector<Evaluation> out(records.size());
+    // The records of each date, so that each evening table is built once.
+    std::map<std::tuple<int, int, int>, std::vector<size_t>> byDate;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const almanac::CivilDate &d = records[i].date;
+        byDate[{d.year, d.month, d.day}].push_back(i);
+    }
+    std::vector<const std::vector<size_t> *> groups;
+    for (const auto &[date, indices] : byDate)
+        groups.push_back(&indices);
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t g; (g = next.fetch_add(1)) < groups.size();) {
+            const std::vector<size_t> &indices = *groups[g];
+            const almanac::EveningTable table(records[indices.front()].date);
+            for (size_t i : indices) {
+                Evaluation &e = out[i];
+                e.sighting = almanac::evaluate(table, records[i].place);
+                if (e.sighting.hasCrescent && saver)
+                    e.saverCode = saver(records[i].place, e.sighting.bestTime, probability);
+            }
+        }
+    };
+    unsigned n = threads > 0 ? static_cast<unsigned>(threads) : std::thread::hardware_concurrency();
+    n = std::clamp<unsigned>(n, 1, static_cast<unsigned>(std::max<size_t>(groups.size(), 1)));
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < n; ++t)
+        pool.emplace_back(work);
+    work();
+    for (std::thread &t : pool)
+        t.join();
+    return out;
+}
+
+void Contingency::add(bool seen, bool predicted) {
+    if (seen && predicted)
+        ++seenPredicted;
+    else if (predicted)
+        ++predictedNotSeen;
+    else if (seen)
+        ++seenNotPredicted;
+    else
+        ++neither;
+}
+
+Scores scoresOf(const Contingency &t) {
+    const double a = static_cast<double>(t.seenPredicted),
+                 b = static_cast<double>(t.predictedNotSeen),
+                 c = static_cast<double>(t.seenNotPredicted), d = static_cast<double>(t.neither);
+    Scores s{};
+    s.agreement = ratio(a + d, a + b + c + d);
+    s.hitRate = ratio(a, a + c);
+    s.falseAlarmRate = ratio(b, b + d);
+    s.falseAlarmRatio = ratio(b, a + b);
+    s.bias = ratio(a + b, a + c);
+    s.criticalSuccess = ratio(a, a + b + c);
+    s.heidke = ratio(2 * (a * d - b * c), (a + c) * (c + d) + (a + b) * (b + d));
+    s.peirce = s.hitRate - s.falseAlarmRate;
+    return s;
+}
+
+CriterionScore score(const CriterionRule &rule, std::span<const Observation> records,
+                     std::span<const Evaluation> evaluations, Aid aid, size_t worst) {
+    CriterionScore out;
+    out.rule = &rule;
+    out.classes.assign(rule.classes.size() + 1, ClassCount{});
+    std::vector<std::pair<double, size_t>> wrong;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const Evaluation &e = evaluations[i];
+        const bool seen = seenWith(records[i].result, aid);
+        const bool predicted = rule.predicts(e, aid);
+        out.table.add(seen, predicted);
+        ClassCount &cls = out.classes[e.sighting.hasCrescent ? static_cast<size_t>(rule.classOf(e))
+                                                             : rule.classes.size()];
+        ++cls.records;
+        if (seen) ++cls.seen;
+        if (seen != predicted) wrong.push_back({rule.distance(e, aid), i});
+    }
+    out.scores = scoresOf(out.table);
+    std::stable_sort(wrong.begin(), wrong.end(),
+                     [](const auto &x, const auto &y) { return x.first > y.first; });
+    for (size_t k = 0; k < wrong.size() && k < worst; ++k)
+        out.worst.push_back(wrong[k].second);
+    return out;
+}
+
+std::vector<Contingency> sweepSaver(std::span<const Observation> records,
+                                    std::span<const Evaluation> evaluations, Aid aid,
+                                    const SaverTest &saver) {
+    std::vector<Contingency> tables(99);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const Evaluation &e = evaluations[i];
+        const bool seen = seenWith(records[i].result, aid);
+        for (int p = 1; p <= 99; ++p) {
+            const bool predicted = e.sighting.hasCrescent && saver &&
+                                   saver(records[i].place, e.sighting.bestTime, p) == 100;
+            tables[static_cast<size_t>(p - 1)].add(seen, predicted);
+        }
+    }
+    return tables;
+}
+
+} // namespace obslog

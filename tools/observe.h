@@ -1,0 +1,19 @@
+// telvor observe and telvor score: the observation log and the criteria scored against it.
+#pragma once
+
+#include <string>
+
+#include "almanac/almanac.h"
+#include "tools/commandline.h"
+
+// The place of the command: --lat, --lon (both needed when `required`) and --height. "" or the
+// one-line error.
+std::string placeFromOptions(const Given &given, almanac::Place &place, bool required);
+
+// The log named by --db, or the default one; "" and `error` set when there is none.
+std::string logPathFromOptions(const Given &given, std::string &error);
+
+// Runs telvor observe; returns the exit code.
+int runObserveCommand(const Subcommand &sub, const Given &given);
+// Runs telvor score; returns the exit code.
+int runScoreCommand(const Subcommand &sub, const Given &given);

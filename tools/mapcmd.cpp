@@ -13,7 +13,9 @@
 #include "maps/contours.h"
 #include "maps/eveningmap.h"
 #include "maps/hijri.h"
-#include "shell/platform/backend.h"
+#ifndef _WIN32
+#include "shell/platform/backend.h" // PixelBuffer (saverrun.h has Windows' own)
+#endif
 #include "tools/output.h"
 #include "tools/saverrun.h"
 

@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #endif
 
 #include <cerrno>
@@ -26,6 +27,12 @@
 #include "tools/output.h"
 #include "tools/queries.h"
 #include "tools/saverrun.h"
+
+// render writes the saver's own frames, which only the portable GDI keeps; on Windows the saver
+// paints through the system's GDI into a hidden window, and no frame is kept to write.
+#if defined(TELVOR_HAS_PNG) && !defined(_WIN32)
+#define TELVOR_HAS_RENDER
+#endif
 
 namespace {
 
@@ -167,7 +174,7 @@ int runLunationCommand(const Subcommand &sub, const Given &given) {
     return 0;
 }
 
-#ifdef TELVOR_HAS_PNG
+#ifdef TELVOR_HAS_RENDER
 int runRenderCommand(const Subcommand &sub, const Given &given) {
     SaverRunOptions o;
     if (int code = applySaverOptions(sub, given, o)) return code;
@@ -296,7 +303,7 @@ std::vector<Subcommand> subcommands() {
          "Run the saver's animation headless for one lunation and summarise it",
          {"date", "hijri", "zone", "height", "probability", "json", "trace"},
          runLunationCommand},
-#ifdef TELVOR_HAS_PNG
+#ifdef TELVOR_HAS_RENDER
         {"render",
          "Run the saver headless for one lunation and write its pictures as PNG",
          {"date", "hijri", "zone", "height", "probability", "size", "preview", "cumulative", "out",
@@ -337,6 +344,11 @@ std::vector<Subcommand> subcommands() {
 #define TELVOR_LEFT_OUT                                                                            \
     "\n(This build has no render, map, calendar or sighting subcommand: libpng and ERFA "          \
     "are not available for it.)"
+#elif defined(_WIN32)
+#define TELVOR_LEFT_OUT                                                                            \
+    "\n(On Windows there is no render subcommand: the saver draws with the system's GDI into a "   \
+    "hidden window and keeps no frames; map writes its pictures as elsewhere. Nor is there a "     \
+    "sky chart: it draws with Cairo and Pango, which are not built for Windows.)"
 #else
 #define TELVOR_LEFT_OUT ""
 #endif
@@ -345,6 +357,9 @@ int main(int argc, char **argv) {
 #ifdef _WIN32
     // The same bytes as elsewhere: no CR added before each line feed.
     _setmode(_fileno(stdout), _O_BINARY);
+    // The tool writes UTF-8 (degree signs, month names in other scripts): the console shows it
+    // as such, whatever its code page was.
+    SetConsoleOutputCP(CP_UTF8);
 #endif
     const std::vector<Subcommand> subs = subcommands();
     CLI::App app{

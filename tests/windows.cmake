@@ -58,7 +58,15 @@ if(TARGET telvor)
   set_tests_properties(windows_wine_telvor_parity PROPERTIES FIXTURES_REQUIRED telvor_wine
                                                              TIMEOUT 1500
                                                              RESOURCE_LOCK telvor_windows)
-  set_tests_properties(windows_wine_parity windows_wine_telvor_parity PROPERTIES LABELS wine)
+  # telvor.exe's almanac against telvor's: sightings, calendars, a map and its picture.
+  add_test(NAME windows_wine_almanac_parity
+           COMMAND sh ${windows_scripts}/wine-almanac-parity.sh ${windows_scratch}/almanac-parity
+                   $<TARGET_FILE:telvor>)
+  set_tests_properties(windows_wine_almanac_parity PROPERTIES FIXTURES_REQUIRED telvor_wine
+                                                              TIMEOUT 1500
+                                                              RESOURCE_LOCK telvor_windows)
+  set_tests_properties(windows_wine_parity windows_wine_telvor_parity windows_wine_almanac_parity
+                       PROPERTIES LABELS wine)
   # telvor.exe against the recorded golden digests: the Windows build's own identity run.
   if(TARGET golden_test)
     add_test(NAME windows_wine_golden COMMAND sh ${windows_scripts}/wine-golden.sh

@@ -30,8 +30,8 @@ largest() {
              for (i = 1; i <= n; i++) { d = x[i] - y[i]; if (d < 0) d = -d; if (d > worst) worst = d } }
          END { printf "%.3g\n", worst + 0 }' "$1" "$2"
 }
-# compare NAME LINUX WINDOWS: reports and checks one pair of outputs.
-compare() {
+# compare_outputs NAME LINUX WINDOWS: reports and checks one pair of outputs.
+compare_outputs() {
     lines=$(wc -l <"$2")
     echo "$1: $lines lines, $(differing "$2" "$3") differing, largest difference $(largest "$2" "$3")"
     check "$1 is byte-identical" cmp -s "$2" "$3"
@@ -45,7 +45,7 @@ set -- sighting --lat 21.4225 --lon 39.8262 --date 2024-03-11 --zone 180 --json
 "$TELVOR" "$@" >"$WORK/mecca-linux.json"
 wine_telvor "$@" >"$WORK/mecca-windows.json"
 check "Mecca's evening of 2024-03-11 answered" grep -q '"state": "ok"' "$WORK/mecca-linux.json"
-compare "sighting at Mecca" "$WORK/mecca-linux.json" "$WORK/mecca-windows.json"
+compare_outputs "sighting at Mecca" "$WORK/mecca-linux.json" "$WORK/mecca-windows.json"
 
 # 2 000 places and evenings from a fixed linear congruential sequence; a tenth of them beyond
 # the polar circles, where sunsets and moonsets go missing.
@@ -63,7 +63,7 @@ awk 'BEGIN {
 wine_telvor sighting --batch places.jsonl >"$WORK/sighting-windows.jsonl"
 check "2 000 sightings" test "$(grep -c '"state"' "$WORK/sighting-linux.jsonl")" -eq 2000
 check "some places without a sunset" grep -q '"state": "no sunset"' "$WORK/sighting-linux.jsonl"
-compare "sighting --batch" "$WORK/sighting-linux.jsonl" "$WORK/sighting-windows.jsonl"
+compare_outputs "sighting --batch" "$WORK/sighting-linux.jsonl" "$WORK/sighting-windows.jsonl"
 
 # The year 1447 by every rule, with Mecca as the place of its own.
 : >"$WORK/calendar-linux.json"
@@ -75,7 +75,7 @@ for rule in yallop odeh telvor umm-al-qura conjunction; do
 done
 check "five calendars of 12 months" \
     test "$(grep -o '"hijriMonth"' "$WORK/calendar-linux.json" | wc -l)" -eq 60
-compare "calendar --year 1447" "$WORK/calendar-linux.json" "$WORK/calendar-windows.json"
+compare_outputs "calendar --year 1447" "$WORK/calendar-linux.json" "$WORK/calendar-windows.json"
 
 # One evening's map of 64 800 cells, and its picture.
 set -- map --date 2024-03-11 --step 1 --threads 2
@@ -84,7 +84,7 @@ wine_telvor "$@" --csv map.csv --out map.png >/dev/null
 mv "$RUN/map.csv" "$WORK/map-windows.csv" 2>/dev/null
 mv "$RUN/map.png" "$WORK/map-windows.png" 2>/dev/null
 check "the map has a line per cell" test "$(wc -l <"$WORK/map-linux.csv")" -eq 64801
-compare "map --step 1 --csv" "$WORK/map-linux.csv" "$WORK/map-windows.csv"
+compare_outputs "map --step 1 --csv" "$WORK/map-linux.csv" "$WORK/map-windows.csv"
 pixels=$(compare -metric AE "$WORK/map-linux.png" "$WORK/map-windows.png" null: 2>&1)
 echo "map picture: $pixels pixels differ"
 check "the map pictures are pixel-identical" test "$pixels" = 0

@@ -47,7 +47,14 @@ machine_path() {
 }
 on_path() { machine_path | tr ';' '\n' | grep -qixF 'C:\Program Files\TELVOR\'; }
 not_on_path() { ! on_path; }
-keeps_system() { machine_path | tr ';' '\n' | grep -qixF 'C:\windows\system32'; }
+# The PATH before installing, with its entries in order: kept in front (Wine may leave a
+# closing semicolon after removing the entry).
+path_starts_as_before() {
+    now=$(machine_path)
+    case "$now" in "${path_before%;}"*) return 0 ;; esac
+    return 1
+}
+path_as_before() { [ "$(machine_path | sed 's/;*$//')" = "$(echo "$path_before" | sed 's/;*$//')" ]; }
 profile=$c/users/$(id -un)/AppData/Roaming/TELVOR
 product=$(msiinfo export "$MSI64" Property | awk '$1 == "ProductCode" { print $2 }' | tr -d '\r')
 uninstall_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product"
@@ -61,6 +68,7 @@ rm -f "$c/windows/system32/telvor.ini"
 
 # What an interrupted earlier run may have left installed goes first.
 timeout 300 "$WINE" msiexec /x telvor.msi /qn >/dev/null 2>&1
+path_before=$(machine_path)
 timeout 300 "$WINE" msiexec /i telvor.msi /qn >"$WORK/install.out" 2>&1
 check "msiexec /i /qn succeeds" test $? -eq 0
 check "telvor.scr is in System32" cmp -s "$saver" "$WIN64_SCR"
@@ -70,7 +78,7 @@ check "the entry runs the saver with /c" sh -c "strings -n 2 -el '$entry' | grep
 check "telvor.exe is in Program Files\\TELVOR" cmp -s "$tool" "$WIN64_TELVOR"
 echo "PATH after installing: $(machine_path)"
 check "its folder is on the machine's PATH" on_path
-check "the PATH keeps what it had" keeps_system
+check "the PATH keeps what it had, in front" path_starts_as_before
 check "the entry \"Tonight's crescent\" is there" find_tonight
 check "the entry is registered per machine" has_key 'HKLM\Software\TELVOR' /v StartMenuEntry
 check "the product is listed for uninstalling" has_key "$uninstall_key"
@@ -115,7 +123,7 @@ check "the registry value is removed" no_key 'HKLM\Software\TELVOR' /v StartMenu
 check "telvor.exe is removed" test ! -e "$tool"
 echo "PATH after removing: $(machine_path)"
 check "its folder is no longer on the PATH" not_on_path
-check "the PATH keeps the system's folder" keeps_system
+check "the PATH is as before" path_as_before
 check "the product is no longer listed" no_key "$uninstall_key"
 check "the user's settings file is left as it was" cmp -s "$profile/telvor.ini" "$WORK/user.ini"
 # Wine lets the dialog write beside the program, in System32: that file is the user's too.

@@ -54,7 +54,7 @@ path_starts_as_before() {
     case "$now" in "${path_before%;}"*) return 0 ;; esac
     return 1
 }
-path_as_before() { [ "$(machine_path | sed 's/;*$//')" = "$(echo "$path_before" | sed 's/;*$//')" ]; }
+path_as_before() { [ "$(machine_path | sed 's/;*$//')" = "$(printf '%s\n' "$path_before" | sed 's/;*$//')" ]; }
 profile=$c/users/$(id -un)/AppData/Roaming/TELVOR
 product=$(msiinfo export "$MSI64" Property | awk '$1 == "ProductCode" { print $2 }' | tr -d '\r')
 uninstall_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product"

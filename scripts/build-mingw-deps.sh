@@ -12,7 +12,7 @@ set -e
 cd "$(dirname "$0")/.."
 root=$(pwd)
 deps=${TELVOR_DEPS_DIR:-$root/build-mingw-deps}
-mkdir -p "$deps"
+mkdir -p "$deps/src"
 log() { echo "build-mingw-deps: $*" >&2; }
 
 # source_version DEV-PACKAGE: the source version the host's package was built from.

@@ -9,6 +9,15 @@ find_program(CMAKE_CXX_COMPILER NAMES ${TELVOR_MINGW_PREFIX}-g++-posix ${TELVOR_
 find_program(CMAKE_RC_COMPILER NAMES ${TELVOR_MINGW_PREFIX}-windres REQUIRED)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TELVOR_MINGW_PREFIX})
+# The static libraries that scripts/build-mingw-deps.sh builds from Debian's sources (ERFA,
+# libpng): their install prefixes, searched like the toolchain's own, ERFA's erfa.pc included.
+if(TELVOR_MINGW_DEPS)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${TELVOR_MINGW_DEPS})
+  set(pkg_config_dirs ${TELVOR_MINGW_DEPS})
+  list(TRANSFORM pkg_config_dirs APPEND /lib/pkgconfig)
+  string(REPLACE ";" ":" pkg_config_dirs "${pkg_config_dirs}")
+  set(ENV{PKG_CONFIG_LIBDIR} "${pkg_config_dirs}")
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

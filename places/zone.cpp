@@ -16,9 +16,16 @@ ZoneTime localAt(int64_t t) {
     const std::time_t moment = static_cast<std::time_t>(t);
     std::tm tm{};
     ZoneTime z;
+#ifdef _WIN32
+    // Windows' C runtime knows only its own zone, from 1970 on, and has no tm_gmtoff: the offset
+    // is the local clock read back as UT.
+    if (localtime_s(&tm, &moment) != 0) return z;
+    z.offsetMinutes = static_cast<int>(std::lround((_mkgmtime(&tm) - moment) / 60.0));
+#else
     if (!localtime_r(&moment, &tm)) return z;
     z.offsetMinutes = static_cast<int>(std::lround(tm.tm_gmtoff / 60.0));
     z.abbreviation = tm.tm_zone ? tm.tm_zone : "";
+#endif
     z.daylightSaving = tm.tm_isdst > 0;
     return z;
 }
@@ -74,6 +81,13 @@ bool plausibleZoneName(const std::string &name) {
 }
 
 bool ZoneRules::load(const std::string &name, std::string &error) {
+#ifdef _WIN32
+    // Windows carries no tz database: an IANA name cannot be answered truthfully.
+    (void)zoneLock;
+    (void)zoneFileExists;
+    error = "IANA zones need the tz database, which this Windows build lacks (give --zone MIN)";
+    return false;
+#else
     if (!plausibleZoneName(name) || !zoneFileExists(name)) {
         error = "not a zone of the tz database (an IANA name such as Asia/Riyadh)";
         return false;
@@ -91,6 +105,7 @@ bool ZoneRules::load(const std::string &name, std::string &error) {
     tzset();
     name_ = name;
     return true;
+#endif
 }
 
 void ZoneRules::loadLocal() {

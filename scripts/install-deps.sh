@@ -9,6 +9,9 @@ libsqlite3-dev \
 libgtk-3-dev dpkg-dev fakeroot libxml2-utils desktop-file-utils groff-base faketime lintian"
 # The Windows cross builds and their tests: mingw-w64 (static runtime), Wine, wrestool.
 PACKAGES="$PACKAGES g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 icoutils"
+# zlib for the cross-built libpng (scripts/build-mingw-deps.sh builds libpng and ERFA from their
+# Debian source packages with dpkg-dev's apt-get source).
+PACKAGES="$PACKAGES libz-mingw-w64-dev"
 # The Windows installers (wixl, msiinfo) and a two-monitor X display for the Wine tests (Xephyr).
 PACKAGES="$PACKAGES wixl msitools xserver-xephyr"
 missing=""

@@ -59,6 +59,19 @@ if(TARGET telvor)
                                                              TIMEOUT 1500
                                                              RESOURCE_LOCK telvor_windows)
   set_tests_properties(windows_wine_parity windows_wine_telvor_parity PROPERTIES LABELS wine)
+  if(TARGET almanac)
+    # telvor.exe's almanac against telvor's: sightings, calendars, a map and its picture, and the
+    # almanac's own numbers at full precision (almanac_probe, built for both systems).
+    add_executable(almanac_probe ${CMAKE_CURRENT_LIST_DIR}/windows/almanac_probe.cpp)
+    target_link_libraries(almanac_probe PRIVATE almanac)
+    add_test(NAME windows_wine_almanac_parity
+             COMMAND sh ${windows_scripts}/wine-almanac-parity.sh ${windows_scratch}/almanac-parity
+                     $<TARGET_FILE:telvor> $<TARGET_FILE:almanac_probe>)
+    set_tests_properties(windows_wine_almanac_parity PROPERTIES FIXTURES_REQUIRED telvor_wine
+                                                                TIMEOUT 1500
+                                                                RESOURCE_LOCK telvor_windows
+                                                                LABELS wine)
+  endif()
   # telvor.exe against the recorded golden digests: the Windows build's own identity run.
   if(TARGET golden_test)
     add_test(NAME windows_wine_golden COMMAND sh ${windows_scripts}/wine-golden.sh

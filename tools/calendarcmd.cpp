@@ -9,10 +9,12 @@
 #include <memory>
 
 #include <nlohmann/json.hpp>
+#ifdef TELVOR_HAS_ICU
 #include <unicode/dtfmtsym.h>
 #include <unicode/locid.h>
 #include <unicode/smpdtfmt.h>
 #include <unicode/unistr.h>
+#endif
 
 #include "calendar/calendar.h"
 #include "maps/landmask.h"
@@ -365,6 +367,7 @@ std::string monthNameLanguage(const std::string &lang, std::string &language) {
     return "";
 }
 
+#ifdef TELVOR_HAS_ICU
 std::string hijriMonthName(int month, const std::string &language) {
     // A formatter of the locale with the Islamic calendar carries that calendar's month names.
     UErrorCode status = U_ZERO_ERROR;
@@ -380,6 +383,26 @@ std::string hijriMonthName(int month, const std::string &language) {
     names[month - 1].toUTF8String(out);
     return out;
 }
+#else
+std::string hijriMonthName(int month, const std::string &) {
+    // Without ICU (the Windows build) the names are ICU's English transliterations, whatever
+    // the language asked for.
+    static const char *const kNames[] = {"Muharram",
+                                         "Safar",
+                                         "Rabi\u02bb I",
+                                         "Rabi\u02bb II",
+                                         "Jumada I",
+                                         "Jumada II",
+                                         "Rajab",
+                                         "Sha\u02bbban",
+                                         "Ramadan",
+                                         "Shawwal",
+                                         "Dhu\u02bbl-Qi\u02bbdah",
+                                         "Dhu\u02bbl-Hijjah"};
+    if (month < 1 || month > 12) return std::to_string(month);
+    return kNames[month - 1];
+}
+#endif
 
 int runCalendar(const Subcommand &sub, const Given &given) {
     CommonOptions c;

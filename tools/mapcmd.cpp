@@ -13,7 +13,9 @@
 #include "engine/ephemeris.h"
 #include "maps/eveningmap.h"
 #include "maps/mapformat.h"
-#include "shell/platform/backend.h"
+#ifndef _WIN32
+#include "shell/platform/backend.h" // PixelBuffer (saverrun.h has Windows' own)
+#endif
 #include "tools/output.h"
 #include "tools/saverrun.h"
 

@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #endif
 
 #include <cerrno>
@@ -24,6 +25,8 @@
 #include "tools/mapcmd.h"
 #include "tools/placeopts.h"
 #include "tools/sighting.h"
+#endif
+#ifdef TELVOR_HAS_SKY
 #include "tools/skycmd.h"
 #endif
 #ifdef TELVOR_HAS_OBSLOG
@@ -33,6 +36,12 @@
 #include "tools/output.h"
 #include "tools/queries.h"
 #include "tools/saverrun.h"
+
+// render writes the saver's own frames, which only the portable GDI keeps; on Windows the saver
+// paints through the system's GDI into a hidden window, and no frame is kept to write.
+#if defined(TELVOR_HAS_PNG) && !defined(_WIN32)
+#define TELVOR_HAS_RENDER
+#endif
 
 namespace {
 
@@ -177,7 +186,7 @@ int runLunationCommand(const Subcommand &sub, const Given &given) {
     return 0;
 }
 
-#ifdef TELVOR_HAS_PNG
+#ifdef TELVOR_HAS_RENDER
 int runRenderCommand(const Subcommand &sub, const Given &given) {
     SaverRunOptions o;
     if (int code = applySaverOptions(sub, given, o)) return code;
@@ -316,7 +325,7 @@ std::vector<Subcommand> subcommands() {
          "Run the saver's animation headless for one lunation and summarise it",
          {"date", "hijri", "zone", "height", "probability", "json", "trace"},
          runLunationCommand},
-#ifdef TELVOR_HAS_PNG
+#ifdef TELVOR_HAS_RENDER
         {"render",
          "Run the saver headless for one lunation and write its pictures as PNG",
          {"date", "hijri", "zone", "height", "probability", "size", "preview", "cumulative", "out",
@@ -346,12 +355,14 @@ std::vector<Subcommand> subcommands() {
          {"date", "place", "lat", "lon", "tz", "zone", "height", "morning", "json", "quiet",
           "batch"},
          runSightingCommand},
+#ifdef TELVOR_HAS_SKY
         {"sky",
          "A chart of the western sky after sunset: the Sun, the crescent as it stands and the "
          "criteria (PNG, frames or an animated GIF)",
          {"date", "lat", "lon", "zone", "height", "time", "best", "out", "size", "frames",
           "animate"},
          runSkyCommand},
+#endif
 #endif
 #ifdef TELVOR_HAS_OBSLOG
         {"observe",
@@ -376,6 +387,13 @@ std::vector<Subcommand> subcommands() {
 #define TELVOR_LEFT_OUT                                                                            \
     "\n(This build has no render, map, calendar or sighting subcommand: libpng and ERFA "          \
     "are not available for it.)"
+#elif defined(_WIN32)
+#define TELVOR_LEFT_OUT                                                                            \
+    "\n(On Windows there is no render subcommand: the saver draws with the system's GDI into a "   \
+    "hidden window and keeps no frames; map writes its pictures as elsewhere. Nor are there the "  \
+    "sky chart (Cairo and Pango) nor observe and score (SQLite), not built for Windows here; "     \
+    "--place knows the built-in cities only, --tz is refused (no tz database: give --zone), and "  \
+    "month names are the English transliterations.)"
 #else
 #define TELVOR_LEFT_OUT ""
 #endif
@@ -384,6 +402,9 @@ int main(int argc, char **argv) {
 #ifdef _WIN32
     // The same bytes as elsewhere: no CR added before each line feed.
     _setmode(_fileno(stdout), _O_BINARY);
+    // The tool writes UTF-8 (degree signs, month names in other scripts): the console shows it
+    // as such, whatever its code page was.
+    SetConsoleOutputCP(CP_UTF8);
 #endif
     const std::vector<Subcommand> subs = subcommands();
     CLI::App app{

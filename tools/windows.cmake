@@ -11,3 +11,11 @@ foreach(library CLI nlohmann)
 endforeach()
 add_library(telvor_cli_headers INTERFACE)
 target_include_directories(telvor_cli_headers SYSTEM INTERFACE ${host_headers})
+
+# The Start-menu entry "Tonight's crescent": a GUI launcher (no console) of telvor.exe map.
+add_executable(telvor_tonight WIN32 ${CMAKE_CURRENT_LIST_DIR}/tonight.cpp)
+set_target_properties(telvor_tonight PROPERTIES OUTPUT_NAME telvor-tonight)
+target_compile_definitions(telvor_tonight PRIVATE UNICODE _UNICODE)
+target_link_options(telvor_tonight PRIVATE -municode)
+target_link_libraries(telvor_tonight PRIVATE shell32)
+telvor_strip_release(telvor_tonight)

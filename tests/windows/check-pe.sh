@@ -52,6 +52,15 @@ for program in "$WIN32_TELVOR" "$WIN64_TELVOR"; do
     check "$name imports only system DLLs" only_system
     check "$name has no debugging sections" sh -c "! objdump -h '$program' | grep -qiE 'debug|DEBUGGING'"
 done
+# telvor-tonight.exe, the Start-menu entry's launcher: a GUI program (no console window).
+for program in "$ROOT/build-win32/tools/telvor-tonight.exe" "$ROOT/build-win64/tools/telvor-tonight.exe"; do
+    objdump -p "$program" >"$WORK/tonight.txt"
+    name=$(basename "$(dirname "$(dirname "$program")")")/telvor-tonight.exe
+    check "$name is a GUI program" has "$WORK/tonight.txt" 'Subsystem.*(Windows GUI)'
+    dlls=$(awk '/DLL Name:/ { print toupper($3) }' "$WORK/tonight.txt" | sort -u | tr '\n' ' ')
+    check "$name imports only system DLLs" only_system
+done
+echo "telvor.exe sizes: $(wc -c <"$WIN32_TELVOR") bytes (i686), $(wc -c <"$WIN64_TELVOR") bytes (x86_64)"
 check "i686 telvor.exe is PE32" sh -c "objdump -p '$WIN32_TELVOR' | grep -q 'Magic.*010b'"
 check "PE32+ twin for x86-64" has "$WORK/pe64.txt" 'file format pei-x86-64'
 check "twin has the GUI subsystem" has "$WORK/pe64.txt" 'Subsystem.*(Windows GUI)'

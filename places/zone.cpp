@@ -85,6 +85,7 @@ bool ZoneRules::load(const std::string &name, std::string &error) {
     // Windows carries no tz database: an IANA name cannot be answered truthfully.
     (void)zoneLock;
     (void)zoneFileExists;
+    (void)name;
     error = "IANA zones need the tz database, which this Windows build lacks (give --zone MIN)";
     return false;
 #else

@@ -287,12 +287,25 @@ bool civilExists(int y, int m, int d) {
     return y >= 1800 && y <= 2200 && d <= lengths[m - 1] + (m == 2 && leap);
 }
 
+// The local clock at an instant; false when the C library cannot tell.
+bool localClock(time_t t, struct tm &local) {
+#ifdef _WIN32
+    return localtime_s(&local, &t) == 0;
+#else
+    return localtime_r(&t, &local) != nullptr;
+#endif
+}
+
 // The offset of the local zone (TZ) at a UT instant, minutes.
 int localZoneAt(double jdUt) {
     const time_t t = static_cast<time_t>(std::llround((jdUt - 2440587.5) * 86400.0));
     struct tm local {};
-    if (!localtime_r(&t, &local)) return 0;
+    if (!localClock(t, local)) return 0;
+#ifdef _WIN32
+    return static_cast<int>(std::llround((_mkgmtime(&local) - t) / 60.0));
+#else
     return static_cast<int>(local.tm_gmtoff / 60);
+#endif
 }
 
 // The place the Hijri day turns at for a rule: the given place, else the rule's own place
@@ -532,7 +545,7 @@ int runDate(const Subcommand &sub, const Given &given) {
     if (words.empty()) {
         const time_t now = std::time(nullptr);
         struct tm local {};
-        localtime_r(&now, &local);
+        localClock(now, local);
         y = local.tm_year + 1900, mo = local.tm_mon + 1, d = local.tm_mday;
     } else if (!parseYmd(words[0], y, mo, d)) {
         return bad(sub, quoteValue(words[0]) +

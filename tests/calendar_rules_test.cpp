@@ -462,6 +462,24 @@ TEST(DateCommand, MonthNamesFromIcuInTwoLanguages) {
     EXPECT_NE(env.out.find("\"monthName\":\"Ramazan\""), std::string::npos);
 }
 
+// A place by name answers in its own clock: Jakarta keeps +07 whatever the machine's zone, and
+// the Hijri day turns at its sunset (18:07 local on 11 March 2024).
+TEST(DateCommand, PlaceByNameGivesItsClock) {
+    setenv("TZ", "UTC", 1);
+    const Outcome r = run("date 2024-03-11 19:00 --place Jakarta --rule mabims --json");
+    unsetenv("TZ");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["zone"], 420);
+    EXPECT_EQ(j["hijri"]["month"], 9);
+    EXPECT_EQ(j["hijri"]["day"], 1);
+    EXPECT_EQ(j["turnsAt"]["name"], "Jakarta");
+    EXPECT_NEAR(j["turnsAt"]["lat"].get<double>(), -6.2, 0.1);
+    EXPECT_EQ(run("date 2024-03-11 --place Nowhereville").status, 2);
+    EXPECT_EQ(run("calendar --year 1445 --rule odeh --region place --place Nowhereville").status,
+              2);
+}
+
 // calendar's help names every rule, the --step default of the calendar, and bad input gives
 // one line and exit code 2.
 TEST(CalendarCommand, HelpAndBadInput) {

@@ -36,6 +36,18 @@ TEST(SkyCli, WritesTheChart) {
     std::filesystem::remove_all(dir);
 }
 
+// A place by name: its coordinates and clock from the gazetteer; an unknown one is refused.
+TEST(SkyCli, PlaceByName) {
+    const std::string dir = scratchFolder(), png = dir + "/sky.png";
+    const Outcome r = telvor("sky --place Jakarta --date 2024-03-11 --out " + png);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(pngSize(png), std::make_pair(960, 640));
+    const Outcome unknown = telvor("sky --place Nowhereville --date 2024-03-11 --out " + png);
+    EXPECT_EQ(unknown.code, 2);
+    EXPECT_NE(unknown.err.find("Nowhereville"), std::string::npos) << unknown.err;
+    std::filesystem::remove_all(dir);
+}
+
 TEST(SkyCli, FramesAndAnimationFromSunsetToMoonset) {
     const std::string dir = scratchFolder();
     // Sunset 18:07:18, moonset 19:00:41: 53.4 minutes, 54 frames.

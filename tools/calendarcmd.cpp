@@ -156,7 +156,7 @@ std::string readCommon(const Given &given, CommonOptions &c) {
             return std::string("--region: ") + regionName(r.region) + " does not apply to --rule " +
                    monthRuleName(r.rule);
         if (r.region == Region::Place && !c.place.given)
-            return "--region place needs the place: --lat and --lon";
+            return "--region place needs the place: --place, or --lat and --lon";
     }
     if (given.has("step")) {
         error = parseNumber("step", given.value("step"), r.step);
@@ -296,18 +296,6 @@ bool localClock(time_t t, struct tm &local) {
 #endif
 }
 
-// The offset of the local zone (TZ) at a UT instant, minutes.
-int localZoneAt(double jdUt) {
-    const time_t t = static_cast<time_t>(std::llround((jdUt - 2440587.5) * 86400.0));
-    struct tm local {};
-    if (!localClock(t, local)) return 0;
-#ifdef _WIN32
-    return static_cast<int>(std::llround((_mkgmtime(&local) - t) / 60.0));
-#else
-    return static_cast<int>(local.tm_gmtoff / 60);
-#endif
-}
-
 // The place the Hijri day turns at for a rule: the given place, else the rule's own place
 // (its fixed place, the territory's capital), else the Holy Mosque.
 almanac::Place referencePlace(const MonthTableRequest &r, int hijriYear, int civilYear,
@@ -347,20 +335,15 @@ double sunsetAt(const almanac::Place &place, almanac::CivilDate date) {
 } // namespace
 
 std::string placeFromOptions(const Given &given, QuestionPlace &out) {
+    std::string error = resolvePlaceOptions(given, PlaceNeed::Optional, out.where);
+    if (!error.empty()) return error;
     Inputs in;
-    const bool lat = given.has("lat"), lon = given.has("lon");
-    if (lat != lon)
-        return lat ? "--lat needs --lon: a place is given by both"
-                   : "--lon needs --lat: a place is given by both";
-    for (const char *name : {"lat", "lon", "height", "zone"})
-        if (given.has(name)) {
-            const std::string error = setInput(in, name, given.value(name));
-            if (!error.empty()) return error;
-        }
-    out.given = lat && lon;
-    out.place = {in.lat, in.lon, static_cast<double>(in.height)};
-    out.zoneGiven = given.has("zone");
-    out.zone = in.zone;
+    if (given.has("height")) {
+        error = setInput(in, "height", given.value("height"));
+        if (!error.empty()) return error;
+    }
+    out.given = out.where.given;
+    out.place = {out.where.lat, out.where.lon, static_cast<double>(in.height)};
     return "";
 }
 
@@ -615,9 +598,10 @@ int runDate(const Subcommand &sub, const Given &given) {
     }
     std::string placeName;
     const almanac::Place ref = referencePlace(r, 0, y, placeName);
-    // The clock of the given time: --zone, else the local zone in effect then.
-    int zone = c.place.zone;
-    if (!c.place.zoneGiven) zone = localZoneAt(almanac::julianDateUt(date, minute / 60.0));
+    if (c.place.given && !c.place.where.city.empty()) placeName = c.place.where.city;
+    // The clock of the given time: --zone, --tz or the place's zone, else the local zone, with
+    // the offset in effect then.
+    const int zone = c.place.where.offsetAt(almanac::julianDateUt(date, minute / 60.0));
     const double instant = almanac::julianDateUt(date, (minute - zone) / 60.0);
     const double sunsetToday = sunsetAt(ref, date);
     // After the evening's sunset the next Hijri day has begun.
@@ -656,8 +640,9 @@ int runDate(const Subcommand &sub, const Given &given) {
     if (c.adjust) out += " (month starts moved by " + std::to_string(c.adjust) + " days)";
     out += "\n";
     if (!std::isnan(began) && !std::isnan(ends))
-        out += "this Hijri day began at sunset " + localMinute(began, zone) +
-               " and ends at sunset " + localMinute(ends, zone) + " at " + placeName + "\n";
+        out += "this Hijri day began at sunset " +
+               localMinute(began, c.place.where.offsetAt(began)) + " and ends at sunset " +
+               localMinute(ends, c.place.where.offsetAt(ends)) + " at " + placeName + "\n";
     else
         out += "the Sun does not set at " + placeName + " on these days\n";
     writeOutput(out);

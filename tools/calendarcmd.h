@@ -5,16 +5,17 @@
 
 #include "almanac/almanac.h"
 #include "tools/commandline.h"
+#include "tools/placeopts.h"
 
 // The place a calendar or date question is about, and the clock zone of its times.
 struct QuestionPlace {
     bool given = false;   // a place was given (else the rule's own place serves)
     almanac::Place place; // degrees, metres
-    bool zoneGiven = false;
-    int zone = 0; // local time minus UT, minutes
+    ResolvedPlace where;  // the place and clock options as resolved (--place, --tz, --zone)
 };
 
-// Reads the place from the options (--lat and --lon together, --height, --zone). The one
+// Reads the place from the options (--place, or --lat and --lon together; --height; --tz or
+// --zone). The one
 // route by which calendar and date learn their place. Returns "" or a one-line message.
 std::string placeFromOptions(const Given &given, QuestionPlace &out);
 

@@ -13,6 +13,7 @@
 #include "tools/gifwriter.h"
 #include "tools/inputs.h"
 #include "tools/output.h"
+#include "tools/placeopts.h"
 #include "tools/saverrun.h"
 
 namespace {
@@ -24,10 +25,18 @@ struct SkyPlace {
     int zoneMinutes = 0;
 };
 
-// The one way the command learns its place: from --lat, --lon, --height and --zone (no name:
-// the chart shows the coordinates).
-SkyPlace skyPlaceOf(const Inputs &in) {
-    return {"", {in.lat, in.lon, static_cast<double>(in.height)}, in.zone};
+// The one way the command learns its place: --place or --lat/--lon, with --height; the clock
+// from --zone, --tz or the place's own zone, at its offset of that evening (18h local mean time).
+std::string skyPlaceOf(const Given &given, const Inputs &in, SkyPlace &out) {
+    ResolvedPlace where;
+    const std::string error = resolvePlaceOptions(given, PlaceNeed::Required, where);
+    if (!error.empty()) return error;
+    out.name =
+        where.city.empty() ? "" : where.city + (where.country.empty() ? "" : ", " + where.country);
+    out.place = {where.lat, where.lon, static_cast<double>(in.height)};
+    out.zoneMinutes =
+        where.offsetAt(almanac::julianDateUt({in.year, in.month, in.day}, 18.0 - where.lon / 15.0));
+    return "";
 }
 
 int complain(const Subcommand &sub, int code, const std::string &message) {
@@ -54,8 +63,9 @@ int runSkyCommand(const Subcommand &sub, const Given &given) {
         const std::string error = setInput(in, name, text);
         if (!error.empty()) return complain(sub, 2, error);
     }
-    if (!given.has("lat") || !given.has("lon"))
-        return complain(sub, 2, "--lat DEG and --lon DEG are needed: the place to look from");
+    SkyPlace where;
+    if (const std::string error = skyPlaceOf(given, in, where); !error.empty())
+        return complain(sub, 2, error);
     if (given.has("time") && given.has("best"))
         return complain(sub, 2, "--time and --best both choose the instant; use one of them");
     if (given.has("frames") && given.has("animate"))
@@ -71,8 +81,6 @@ int runSkyCommand(const Subcommand &sub, const Given &given) {
                             "--size: " + quoteValue(given.value("size")) +
                                 " is too small for the chart (320x200 at least)");
     }
-    resolveZone(in);
-    const SkyPlace where = skyPlaceOf(in);
 
     // Paths that cannot be written are refused before the work.
     WholeFile out, animation;

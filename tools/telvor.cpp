@@ -340,14 +340,14 @@ std::vector<Subcommand> subcommands() {
          runMap},
         {"calendar",
          "The Hijri year's months: conjunction, first sighting and first day by a rule",
-         {"year", "rule", "region", "compare", "lat", "lon", "height", "adjust", "lang", "json",
-          "step", "threads"},
+         {"year", "rule", "region", "compare", "place", "lat", "lon", "height", "adjust", "lang",
+          "json", "step", "threads"},
          runCalendar},
         {"date",
          "The Hijri date of a civil date [YYYY-MM-DD [HH:MM]] by a rule, or the civil date of a "
          "Hijri date YYYY-MM-DD",
-         {"rule", "region", "lat", "lon", "height", "zone", "adjust", "lang", "json", "step",
-          "threads"},
+         {"rule", "region", "place", "lat", "lon", "height", "tz", "zone", "adjust", "lang", "json",
+          "step", "threads"},
          runDate},
         {"sighting",
          "Sunset, moonset, best time and the crescent by Yallop's and Odeh's criteria for one "
@@ -359,8 +359,8 @@ std::vector<Subcommand> subcommands() {
         {"sky",
          "A chart of the western sky after sunset: the Sun, the crescent as it stands and the "
          "criteria (PNG, frames or an animated GIF)",
-         {"date", "lat", "lon", "zone", "height", "time", "best", "out", "size", "frames",
-          "animate"},
+         {"date", "place", "lat", "lon", "tz", "zone", "height", "time", "best", "out", "size",
+          "frames", "animate"},
          runSkyCommand},
 #endif
 #endif

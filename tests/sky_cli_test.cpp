@@ -93,7 +93,8 @@ TEST(SkyCli, BadOptionsAreRefusedBeforeTheWork) {
     struct Case {
         std::string args, words;
     } cases[] = {
-        {"--date 2024-03-11 --out " + dir + "/x.png", "--lat DEG and --lon DEG are needed"},
+        {"--date 2024-03-11 --out " + dir + "/x.png",
+         "a place is needed: --lat DEG --lon DEG, or --place NAME"},
         {kJakarta, "--out FILE.png, --frames DIR or --animate FILE.gif is needed"},
         {kJakarta + " --time 18:40 --best --out " + dir + "/x.png", "use one of them"},
         {kJakarta + " --frames " + dir + " --animate " + dir + "/x.gif", "use one of them"},

@@ -17,7 +17,8 @@ compare() { # DATE(DD/MM/YYYY) PROBABILITY HEIGHT
     start_program saver 180 ./telvor.scr /s
     wait_for_process telvor.scr 60
     windows=$(timeout 150 "$WINE" ./telvor_winhelper.exe lunation telvor.scr "$start_rva" \
-        "$visible_rva" | tr -d '\r')
+        "$visible_rva" | tr -d '\r' | sed 's/text= */text=/')
+    # The saver's text is aligned by leading blanks for its status line; the tool drops them.
     xdotool key x
     wait_exit saver 10
     iso=$(echo "$1" | awk -F/ '{ printf "%04d-%02d-%02d", $3, $2, $1 }')

@@ -199,6 +199,21 @@ TEST(ObserveCli, RecordsAndListsInEveryForm) {
     EXPECT_EQ(j[1]["time"], nullptr);
 }
 
+// A place by name gives its coordinates and, without --zone, its own clock at the time given.
+TEST(ObserveCli, PlaceByNameAndItsClock) {
+    const std::string dir = scratchFolder(), db = dir + "/log.sqlite";
+    Outcome r = run("observe --db " + db +
+                    " --date 2024-03-11 --place Jakarta --time 18:40 --result naked-eye");
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = run("observe --list --format csv --db " + db);
+    EXPECT_NE(r.out.find("1,2024-03-11,-6.2"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(",18:40,420,naked-eye"), std::string::npos) << r.out;
+    r = run("observe --db " + db + " --date 2024-03-11 --result naked-eye");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("--place"), std::string::npos) << r.err;
+    std::filesystem::remove_all(dir);
+}
+
 TEST(ObserveCli, DefaultLogFollowsXdgDataHome) {
     const std::string dir = scratchFolder();
     Outcome r = run(std::string("observe --date 2024-03-11 ") + kMecca + " --result camera",

@@ -1,6 +1,8 @@
 // telvor observe: records one observation in the log, imports a CSV file of them, lists the log.
 #include "tools/observe.h"
 
+#include "tools/placeopts.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include "tools/inputs.h"
 #include "tools/jsonout.h"
 #include "tools/output.h"
+#include "tools/placeopts.h"
 
 namespace {
 
@@ -102,18 +105,19 @@ std::string readWhole(const std::string &path, std::string &text) {
 
 } // namespace
 
-std::string placeFromOptions(const Given &given, almanac::Place &place, bool required) {
-    if (required && (!given.has("lat") || !given.has("lon")))
-        return "--lat DEG and --lon DEG are needed (the place of the observation)";
-    std::string error;
-    if (given.has("lat")) error = parseNumber("lat", given.value("lat"), place.latitude);
-    if (error.empty() && given.has("lon"))
-        error = parseNumber("lon", given.value("lon"), place.longitude);
+std::string placeFromOptions(const Given &given, almanac::Place &place, bool required,
+                             ResolvedPlace *where) {
+    ResolvedPlace resolved;
+    std::string error =
+        resolvePlaceOptions(given, required ? PlaceNeed::Required : PlaceNeed::Optional, resolved);
+    if (!error.empty()) return error;
+    if (resolved.given) place.latitude = resolved.lat, place.longitude = resolved.lon;
     long height = 0;
-    if (error.empty() && given.has("height")) {
+    if (given.has("height")) {
         error = parseInteger("height", given.value("height"), height);
         place.height = static_cast<double>(height);
     }
+    if (where) *where = std::move(resolved);
     return error;
 }
 
@@ -195,7 +199,8 @@ int runObserveCommand(const Subcommand &sub, const Given &given) {
         Inputs in;
         error = setInput(in, "date", given.value("date"));
         o.date = {in.year, in.month, in.day};
-        if (error.empty()) error = placeFromOptions(given, o.place, true);
+        ResolvedPlace where;
+        if (error.empty()) error = placeFromOptions(given, o.place, true, &where);
         if (error.empty() && given.has("time")) {
             error = setInput(in, "time", given.value("time"));
             if (error.empty() && in.minute > 1439)
@@ -207,6 +212,12 @@ int runObserveCommand(const Subcommand &sub, const Given &given) {
         if (error.empty() && given.has("zone")) {
             error = setInput(in, "zone", given.value("zone"));
             o.zone = in.zone, o.zoneKnown = true;
+        } else if (error.empty() && (given.has("place") || given.has("tz"))) {
+            // The clock of the place (or --tz) at the local time given, else that evening.
+            const double hours =
+                (given.has("time") ? o.minute / 60.0 : 18.0) - o.place.longitude / 15.0;
+            o.zone = where.offsetAt(almanac::julianDateUt(o.date, hours));
+            o.zoneKnown = true;
         }
         if (error.empty() && !obslog::resultFromName(given.value("result"), o.result))
             error = "--result: " + quoteValue(given.value("result")) +

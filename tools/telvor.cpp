@@ -368,8 +368,8 @@ std::vector<Subcommand> subcommands() {
         {"observe",
          "Record an observation of the crescent in the log, import a CSV file of them, or list "
          "the log",
-         {"date", "lat", "lon", "height", "time", "zone", "result", "sky", "observer", "note", "db",
-          "list", "format", "json", "import", "skip-bad"},
+         {"date", "place", "lat", "lon", "height", "time", "tz", "zone", "result", "sky",
+          "observer", "note", "db", "list", "format", "json", "import", "skip-bad"},
          runObserveCommand},
         {"score",
          "Score the crescent criteria against the observations of the log or a CSV file",

@@ -296,6 +296,19 @@ bool localClock(time_t t, struct tm &local) {
 #endif
 }
 
+// The place a Hijri day turns at and the sunsets that begin and end it (UT; null where the Sun
+// does not set), as date's JSON gives them.
+void addDayBounds(nlohmann::ordered_json &j, const std::string &placeName,
+                  const almanac::Place &ref, double began, double ends) {
+    auto minute = [](double t) {
+        return std::isnan(t) ? nlohmann::ordered_json(nullptr)
+                             : nlohmann::ordered_json(isoMinute(t));
+    };
+    j["turnsAt"] = {{"name", placeName}, {"lat", ref.latitude}, {"lon", ref.longitude}};
+    j["began"] = minute(began);
+    j["ends"] = minute(ends);
+}
+
 // The place the Hijri day turns at for a rule: the given place, else the rule's own place
 // (its fixed place, the territory's capital), else the Holy Mosque.
 almanac::Place referencePlace(const MonthTableRequest &r, int hijriYear, int civilYear,
@@ -551,6 +564,7 @@ int runDate(const Subcommand &sub, const Given &given) {
         civil = shifted(civil, c.adjust);
         std::string placeName;
         const almanac::Place ref = referencePlace(r, y, civil.year, placeName);
+        if (c.place.given && !c.place.where.city.empty()) placeName = c.place.where.city;
         const double began = sunsetAt(ref, addDays(civil, -1)), ends = sunsetAt(ref, civil);
         const std::string name = hijriMonthName(mo, c.language);
         if (json) {
@@ -559,11 +573,7 @@ int runDate(const Subcommand &sub, const Given &given) {
             j["date"] = isoDate(civil);
             j["rule"] = ruleName;
             j["adjust"] = c.adjust;
-            j["turnsAt"] = {{"name", placeName}, {"lat", ref.latitude}, {"lon", ref.longitude}};
-            j["began"] = std::isnan(began) ? nlohmann::ordered_json(nullptr)
-                                           : nlohmann::ordered_json(isoMinute(began));
-            j["ends"] = std::isnan(ends) ? nlohmann::ordered_json(nullptr)
-                                         : nlohmann::ordered_json(isoMinute(ends));
+            addDayBounds(j, placeName, ref, began, ends);
             writeOutput(j.dump() + "\n");
             return 0;
         }
@@ -625,11 +635,7 @@ int runDate(const Subcommand &sub, const Given &given) {
                       {"monthLength", length}};
         j["rule"] = ruleName;
         j["adjust"] = c.adjust;
-        j["turnsAt"] = {{"name", placeName}, {"lat", ref.latitude}, {"lon", ref.longitude}};
-        j["began"] = std::isnan(began) ? nlohmann::ordered_json(nullptr)
-                                       : nlohmann::ordered_json(isoMinute(began));
-        j["ends"] = std::isnan(ends) ? nlohmann::ordered_json(nullptr)
-                                     : nlohmann::ordered_json(isoMinute(ends));
+        addDayBounds(j, placeName, ref, began, ends);
         writeOutput(j.dump() + "\n");
         return 0;
     }

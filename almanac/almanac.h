@@ -317,6 +317,27 @@ char yallopClass(double q);
 double odehV(double arcvTopocentric, double widthTopocentric);
 char odehZone(double v);
 
+// Odeh's V at the lower edge of his zone B (Experimental Astronomy 18, 39-64, 2004): at or
+// above it the crescent may be seen with the naked eye.
+inline constexpr double kOdehZoneBLimit = 2.0;
+
+// The viewing window: the first and the last whole minute from `from` (and at or before `to`)
+// at which Odeh's V stands at or above kOdehZoneBLimit, Julian dates UT; both NaN when there is
+// none. V is sampled every fifth minute and minute by minute where it crosses the limit
+// between two samples. About 20 crescentAt() calls for an hour; no ERFA call.
+struct ViewingWindow {
+    double start = NAN, end = NAN;
+    bool empty() const { return std::isnan(start); }
+};
+ViewingWindow viewingWindow(const EveningTable &table, const Observer &observer, double from,
+                            double to);
+// The window of an evening, from sunset to moonset (none without a crescent).
+ViewingWindow viewingWindow(const EveningTable &table, const Observer &observer,
+                            const Sighting &evening);
+// The window of a morning, from moonrise to sunrise (none without a crescent).
+ViewingWindow viewingWindow(const EveningTable &table, const Observer &observer,
+                            const Dawn &morning);
+
 // ---- The Moon's disc on the observer's sky ---------------------------------------------------
 
 // The position angle of the Moon's bright limb, the midpoint of its illuminated limb, measured

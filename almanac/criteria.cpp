@@ -39,7 +39,7 @@ double odehV(double arcvTopocentric, double widthTopocentric) {
 
 char odehZone(double v) {
     if (v >= 5.65) return 'A';
-    if (v >= 2.0) return 'B';
+    if (v >= kOdehZoneBLimit) return 'B';
     if (v >= -0.96) return 'C';
     return 'D';
 }

@@ -138,14 +138,63 @@ PangoFontDescription *fontOf(double pixels, bool bold = false) {
     return f;
 }
 
+// The events of an evening or a morning, in the order they happen.
+struct Events {
+    bool ok = false;       // both events, the Moon's after the Sun's (evening) or before it
+    bool noSun = false;    // no sunset (sunrise) this day
+    bool polarDay = false; // with noSun: the Sun stays up
+    double first = NAN, second = NAN; // sunset and moonset, or moonrise and sunrise; JD UT
+    const char *firstName = "", *secondName = "";
+    double lagMinutes = NAN; // moonset - sunset, or sunrise - moonrise
+    const char *state = "";
+};
+Events eventsOf(const ChartInput &in) {
+    Events e;
+    if (in.morning) {
+        const almanac::Morning &m = in.dawn.morning;
+        e.ok = m.state == almanac::MorningState::Ok;
+        e.noSun = m.state == almanac::MorningState::NoSunrise;
+        e.polarDay = m.polarDay;
+        e.first = m.moonrise, e.second = m.sunrise;
+        e.firstName = "moonrise", e.secondName = "sunrise";
+        e.lagMinutes = m.lagMinutes;
+        e.state = almanac::stateName(m.state);
+    } else {
+        const almanac::Evening &v = in.evening.evening;
+        e.ok = v.state == almanac::EveningState::Ok;
+        e.noSun = v.state == almanac::EveningState::NoSunset;
+        e.polarDay = v.polarDay;
+        e.first = v.sunset, e.second = v.moonset;
+        e.firstName = "sunset", e.secondName = "moonset";
+        e.lagMinutes = v.lagMinutes;
+        e.state = almanac::stateName(v.state);
+    }
+    return e;
+}
+
 // The Sun's altitude that colours the sky of an input without an instant (no sunset).
 double sunAltitudeOf(const ChartInput &in) {
     if (!std::isnan(in.instant)) return in.disc.sun.altitude;
-    return in.evening.evening.polarDay ? 20.0 : -30.0;
+    return eventsOf(in).polarDay ? 20.0 : -30.0;
 }
 
 bool hasCrescent(const ChartInput &in) {
-    return in.evening.evening.state == almanac::EveningState::Ok && !std::isnan(in.instant);
+    return eventsOf(in).ok && !std::isnan(in.instant);
+}
+
+// "evening, western sky" or "morning, eastern sky", and the window's line.
+const char *skyName(const ChartInput &in) {
+    return in.morning ? "morning, eastern sky" : "evening, western sky";
+}
+std::string windowText(const ChartInput &in) {
+    if (!eventsOf(in).ok) return "no window";
+    if (in.window.empty())
+        return std::string("no window: Odeh\u2019s V stays below ") +
+               format("%.0f", almanac::kOdehZoneBLimit) + " all " +
+               (in.morning ? "morning" : "evening");
+    return "window <b>" + clock(in.window.start, in.zoneMinutes) + "\u2013" +
+           clock(in.window.end, in.zoneMinutes) + "</b> " + zoneName(in.zoneMinutes) +
+           " (Odeh\u2019s V \u2265 " + format("%.0f", almanac::kOdehZoneBLimit) + ")";
 }
 
 const char *kCompass[16] = {"N", "NNE", "NE", "ENE", "E", "ESE", "SE", "SSE",
@@ -407,36 +456,75 @@ uint32_t skyColour(double sunAltitude, double altitude) {
     return mix(k.horizon, k.high, std::pow(std::clamp(altitude / 30.0, 0.0, 1.0), 0.6));
 }
 
-ChartInput chartInputAt(const almanac::EveningTable &table, const almanac::Observer &observer,
-                        const almanac::Sighting &evening, double instant) {
-    ChartInput in;
+namespace {
+void fillAt(ChartInput &in, const almanac::EveningTable &table, const almanac::Observer &observer,
+            double instant, double bestTime) {
     in.where = observer.place;
     in.date = table.date();
-    in.evening = evening;
     in.instant = instant;
-    in.bestTime = !std::isnan(instant) && instant == evening.bestTime;
+    in.bestTime = !std::isnan(instant) && instant == bestTime;
     if (!std::isnan(instant)) {
         const almanac::Geocentric g = table.at(instant);
         in.disc = almanac::moonDiscAt(g, observer);
         in.crescent = almanac::crescentAt(g, observer);
     }
+}
+} // namespace
+
+ChartInput chartInputAt(const almanac::EveningTable &table, const almanac::Observer &observer,
+                        const almanac::Sighting &evening, double instant) {
+    ChartInput in;
+    in.evening = evening;
+    in.window = almanac::viewingWindow(table, observer, evening);
+    fillAt(in, table, observer, instant, evening.bestTime);
+    return in;
+}
+
+ChartInput chartInputAt(const almanac::EveningTable &table, const almanac::Observer &observer,
+                        const almanac::Dawn &morning, double instant) {
+    ChartInput in;
+    in.morning = true;
+    in.dawn = morning;
+    in.window = almanac::viewingWindow(table, observer, morning);
+    fillAt(in, table, observer, instant, morning.bestTime);
     return in;
 }
 
 std::string noticeOf(const ChartInput &in) {
-    const almanac::Evening &e = in.evening.evening;
-    switch (e.state) {
-    case almanac::EveningState::NoSunset:
-        return e.polarDay ? "No sunset this day: the Sun stays up. No evening crescent to look for."
-                          : "No sunset this day: the Sun stays below the horizon. No evening "
-                            "crescent to look for.";
-    case almanac::EveningState::MoonSetsFirst:
-        return "The Moon sets first (moonset " + clock(e.moonset, in.zoneMinutes) + ", sunset " +
-               clock(e.sunset, in.zoneMinutes) + "): no crescent after sunset this evening.";
-    case almanac::EveningState::NoMoonset:
-        return "The Moon does not set this evening: it stays up after sunset.";
-    case almanac::EveningState::Ok:
-        break;
+    const int zone = in.zoneMinutes;
+    if (in.morning) {
+        const almanac::Morning &m = in.dawn.morning;
+        switch (m.state) {
+        case almanac::MorningState::NoSunrise:
+            return m.polarDay ? "No sunrise this day: the Sun stays up. No morning crescent to "
+                                "look for."
+                              : "No sunrise this day: the Sun stays below the horizon. No "
+                                "morning crescent to look for.";
+        case almanac::MorningState::MoonRisesAfter:
+            return "The Moon rises after the Sun (sunrise " + clock(m.sunrise, zone) +
+                   ", moonrise " + clock(m.moonrise, zone) +
+                   "): no crescent before sunrise this morning.";
+        case almanac::MorningState::NoMoonrise:
+            return "The Moon does not rise this morning: it stays up through the night.";
+        case almanac::MorningState::Ok:
+            break;
+        }
+    } else {
+        const almanac::Evening &e = in.evening.evening;
+        switch (e.state) {
+        case almanac::EveningState::NoSunset:
+            return e.polarDay ? "No sunset this day: the Sun stays up. No evening crescent to "
+                                "look for."
+                              : "No sunset this day: the Sun stays below the horizon. No "
+                                "evening crescent to look for.";
+        case almanac::EveningState::MoonSetsFirst:
+            return "The Moon sets first (moonset " + clock(e.moonset, zone) + ", sunset " +
+                   clock(e.sunset, zone) + "): no crescent after sunset this evening.";
+        case almanac::EveningState::NoMoonset:
+            return "The Moon does not set this evening: it stays up after sunset.";
+        case almanac::EveningState::Ok:
+            break;
+        }
     }
     if (std::isnan(in.instant)) return "No instant to draw.";
     return "";
@@ -444,8 +532,7 @@ std::string noticeOf(const ChartInput &in) {
 
 std::vector<std::string> captionLines(const ChartInput &in, const Layout &layout) {
     std::vector<std::string> lines;
-    const almanac::Sighting &s = in.evening;
-    const almanac::Evening &e = s.evening;
+    const Events e = eventsOf(in);
     const int zone = in.zoneMinutes;
     char *escaped = g_markup_escape_text(in.place.c_str(), -1);
     const std::string coordinates =
@@ -460,23 +547,25 @@ std::vector<std::string> captionLines(const ChartInput &in, const Layout &layout
         char date[16];
         std::snprintf(date, sizeof date, "%04d-%02d-%02d", in.date.year, in.date.month,
                       in.date.day);
-        lines.push_back(place + "   " + date + "   " + stateName(e.state));
+        lines.push_back(place + "   " + date + "   " + skyName(in) + "   " + e.state);
         lines.push_back(noticeOf(in));
         return lines;
     }
     lines.push_back(place + "   " + localDate(in.instant, zone) + " <b>" + clock(in.instant, zone) +
-                    "</b> " + zoneName(zone) + (in.bestTime ? "  (best time)" : "") + "   sunset " +
-                    clock(e.sunset, zone) + ", moonset " + clock(e.moonset, zone) +
-                    (std::isnan(e.lagMinutes) ? "" : ", lag " + format("%.0f min", e.lagMinutes)));
+                    "</b> " + zoneName(zone) + (in.bestTime ? "  (best time)" : "") + "   " +
+                    skyName(in));
     const almanac::Crescent &c = in.crescent;
-    lines.push_back(
-        "Moon: altitude " + signedText("%.2f\u00b0", in.disc.moon.altitude) + ", azimuth " +
-        format("%.2f\u00b0", in.disc.moon.azimuth) + "   ARCL " + format("%.2f\u00b0", c.arcl) +
-        "   ARCV " + signedText("%.2f\u00b0", c.arcv) + "   DAZ " +
-        signedText("%.2f\u00b0", c.daz) + "   W " + format("%.2f\u2032", c.width) + "   lit " +
-        format("%.1f %%", 100 * in.disc.illuminatedFraction) + "   age " +
-        (std::isnan(s.conjunction) ? std::string("-")
-                                   : format("%.1f h", (in.instant - s.conjunction) * 24)));
+    const double conjunction = in.morning ? in.dawn.conjunction : in.evening.conjunction;
+    const std::string age =
+        std::isnan(conjunction) ? std::string(in.morning ? "new moon -" : "age -")
+        : in.morning            ? "new moon in " + format("%.1f h", (conjunction - in.instant) * 24)
+                                : "age " + format("%.1f h", (in.instant - conjunction) * 24);
+    lines.push_back("Moon: altitude " + signedText("%.2f\u00b0", in.disc.moon.altitude) +
+                    ", azimuth " + format("%.2f\u00b0", in.disc.moon.azimuth) + "   ARCL " +
+                    format("%.2f\u00b0", c.arcl) + "   ARCV " + signedText("%.2f\u00b0", c.arcv) +
+                    "   DAZ " + signedText("%.2f\u00b0", c.daz) + "   W " +
+                    format("%.2f\u2032", c.width) + "   lit " +
+                    format("%.1f %%", 100 * in.disc.illuminatedFraction) + "   " + age);
     if (hasCrescent(in)) {
         const int y = c.yallopClass - 'A', o = c.odehZone - 'A';
         lines.push_back("Yallop q " + signedText("%.3f", c.q) + ": <b>" +
@@ -486,6 +575,10 @@ std::vector<std::string> captionLines(const ChartInput &in, const Layout &layout
                         classMeaning(Criterion::Odeh, o));
     } else
         lines.push_back(noticeOf(in));
+    lines.push_back(std::string(e.firstName) + " " + clock(e.first, zone) + ", " + e.secondName +
+                    " " + clock(e.second, zone) +
+                    (std::isnan(e.lagMinutes) ? "" : ", lag " + format("%.0f min", e.lagMinutes)) +
+                    "   " + windowText(in));
     lines.push_back("Sun " + signedText("%.1f\u00b0", in.disc.sun.altitude) + " (" +
                     twilightName(twilightOf(in.disc.sun.altitude)) + ")   Moon drawn \u00d7" +
                     std::to_string(layout.magnification) + " (true size in red), bright limb " +
@@ -500,6 +593,15 @@ std::vector<double> minutesOfEvening(const almanac::Sighting &s) {
     const double lag = s.evening.lagMinutes;
     for (int i = 0; i <= static_cast<int>(std::floor(lag)); ++i)
         out.push_back(s.evening.sunset + i / 1440.0);
+    return out;
+}
+
+std::vector<double> minutesOfMorning(const almanac::Dawn &d) {
+    std::vector<double> out;
+    if (d.morning.state != almanac::MorningState::Ok) return out;
+    const double lag = d.morning.lagMinutes;
+    for (int i = 0; i <= static_cast<int>(std::floor(lag)); ++i)
+        out.push_back(d.morning.moonrise + i / 1440.0);
     return out;
 }
 

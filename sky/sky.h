@@ -1,5 +1,6 @@
-// The sky chart: the western sky after sunset with the Sun, the crescent Moon, the scales and a
-// caption of the crescent criteria, drawn with Cairo and Pango.
+// The sky chart: the western sky after sunset (or the eastern sky before sunrise) with the Sun,
+// the crescent Moon, the scales and a caption of the crescent criteria, drawn with Cairo and
+// Pango.
 //
 // No global state, no I/O: every function may be called from any number of threads at once
 // (each drawing makes its own Cairo surface and Pango layout; Pango's font map is per thread).
@@ -67,24 +68,33 @@ uint32_t skyColour(double sunAltitude, double altitude);
 
 // Everything one chart shows.
 struct ChartInput {
-    std::string place;          // the place's name or its coordinates, UTF-8
-    almanac::Place where;       // latitude, longitude, height
-    int zoneMinutes = 0;        // local time minus UT, for the times shown
-    almanac::CivilDate date;    // the local date of the evening
-    almanac::Sighting evening;  // the evening's state, events, conjunction
-    double instant = NAN;       // the Julian date (UT) drawn; NaN when there is none
-    bool bestTime = false;      // the instant is the evening's best time
-    almanac::MoonDisc disc;     // at `instant`
-    almanac::Crescent crescent; // at `instant`
+    std::string place;             // the place's name or its coordinates, UTF-8
+    almanac::Place where;          // latitude, longitude, height
+    int zoneMinutes = 0;           // local time minus UT, for the times shown
+    almanac::CivilDate date;       // the local date of the evening (or morning)
+    bool morning = false;          // the eastern sky before sunrise, the old crescent
+    almanac::Sighting evening;     // without `morning`: the evening's state, events, conjunction
+    almanac::Dawn dawn;            // with `morning`: the morning's state, events, conjunction
+    almanac::ViewingWindow window; // Odeh's V at or above his zone B's limit between the events
+    double instant = NAN;          // the Julian date (UT) drawn; NaN when there is none
+    bool bestTime = false;         // the instant is the evening's (morning's) best time
+    almanac::MoonDisc disc;        // at `instant`
+    almanac::Crescent crescent;    // at `instant`
 };
 
-// The input for an instant (Julian date UT) of the evening evaluated in `evening` at a place.
+// The input for an instant (Julian date UT) of the evening evaluated in `evening` at a place,
+// its viewing window included.
 ChartInput chartInputAt(const almanac::EveningTable &table, const almanac::Observer &observer,
                         const almanac::Sighting &evening, double instant);
+// The same for the morning evaluated in `morning` (almanac::evaluateMorning()).
+ChartInput chartInputAt(const almanac::EveningTable &table, const almanac::Observer &observer,
+                        const almanac::Dawn &morning, double instant);
 
-// The caption's lines (UTF-8): the place and local time, the Moon's altitude and azimuth and
-// the criteria's quantities, Yallop's class and Odeh's zone with their meanings, the evening's
-// events and the Moon's age, and how it is drawn. Evenings without a crescent say why.
+// The caption's lines (UTF-8, Pango markup): the place, the local time and which sky it is
+// (evening and west, or morning and east), the Moon's altitude and azimuth and the criteria's
+// quantities, the Moon's age (or the hours to the new moon), Yallop's class and Odeh's zone with
+// their meanings, the events, the lag and the viewing window, and how it is drawn. Evenings and
+// mornings without a crescent say why. At most 5 lines.
 std::vector<std::string> captionLines(const ChartInput &input, const Layout &layout);
 // What the chart says across its sky when there is no crescent to show ("" when there is).
 std::string noticeOf(const ChartInput &input);
@@ -104,5 +114,8 @@ Image drawChart(const ChartInput &input, const Layout &layout);
 // The instants of one picture per minute from sunset to moonset (Julian dates UT), empty when
 // the evening has no sunset or moonset or the Moon sets first.
 std::vector<double> minutesOfEvening(const almanac::Sighting &evening);
+// The instants of one picture per minute from moonrise to sunrise (Julian dates UT), empty when
+// the morning has no sunrise or moonrise or the Moon rises after the Sun.
+std::vector<double> minutesOfMorning(const almanac::Dawn &morning);
 
 } // namespace sky

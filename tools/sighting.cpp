@@ -2,7 +2,6 @@
 // with the verdict in words first.
 #include "tools/sighting.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -11,8 +10,6 @@
 #include "tools/verdict.h"
 
 namespace {
-
-constexpr double kOdehZoneBLimit = 2.0; // Odeh's V at the lower edge of his zone B
 
 // The clock of one answer: a batch line's own --zone, else the run's.
 struct Clock {
@@ -184,33 +181,9 @@ SightingRun::Answer SightingRun::answer(const Inputs &in) {
     // The window: the minutes between the two events in which Odeh's V stays at or above his
     // zone B's limit.
     if (a.hasCrescent) {
-        const double from = morning_ ? a.moon : a.sun, to = morning_ ? a.sun : a.moon;
-        const int minutes = static_cast<int>(std::floor((to - from) * 1440.0));
-        auto visible = [&](int m) {
-            return almanac::crescentAt(t.at(from + m / 1440.0), o).V >= kOdehZoneBLimit;
-        };
-        // V changes slowly over an evening: every fifth minute, and each minute only where the
-        // answer changes between two of them.
-        constexpr int kCoarse = 5;
-        int first = -1, last = -1;
-        bool before = visible(0);
-        if (before) first = last = 0;
-        for (int m = 0; m < minutes;) {
-            const int next = std::min(m + kCoarse, minutes);
-            const bool after = visible(next);
-            if (after != before)
-                for (int k = m + 1; k < next; ++k)
-                    if (visible(k)) {
-                        if (first < 0) first = k;
-                        last = k;
-                    }
-            if (after) {
-                if (first < 0) first = next;
-                last = next;
-            }
-            before = after, m = next;
-        }
-        if (first >= 0) a.windowStart = from + first / 1440.0, a.windowEnd = from + last / 1440.0;
+        const almanac::ViewingWindow w =
+            almanac::viewingWindow(t, o, morning_ ? a.moon : a.sun, morning_ ? a.sun : a.moon);
+        a.windowStart = w.start, a.windowEnd = w.end;
     }
     // The verdict.
     const std::string placeName =

@@ -1,4 +1,5 @@
-// telvor sky: the chart of the western sky after sunset, as PNG pictures or an animated GIF.
+// telvor sky: the chart of the western sky after sunset (or, with --morning, the eastern sky
+// before sunrise), as PNG pictures or an animated GIF.
 #include "tools/skycmd.h"
 
 #include <cerrno>
@@ -26,16 +27,17 @@ struct SkyPlace {
 };
 
 // The one way the command learns its place: --place or --lat/--lon, with --height; the clock
-// from --zone, --tz or the place's own zone, at its offset of that evening (18h local mean time).
-std::string skyPlaceOf(const Given &given, const Inputs &in, SkyPlace &out) {
+// from --zone, --tz or the place's own zone, at its offset of that evening (18h local mean time)
+// or morning (6h).
+std::string skyPlaceOf(const Given &given, const Inputs &in, bool morning, SkyPlace &out) {
     ResolvedPlace where;
     const std::string error = resolvePlaceOptions(given, PlaceNeed::Required, where);
     if (!error.empty()) return error;
     out.name =
         where.city.empty() ? "" : where.city + (where.country.empty() ? "" : ", " + where.country);
     out.place = {where.lat, where.lon, static_cast<double>(in.height)};
-    out.zoneMinutes =
-        where.offsetAt(almanac::julianDateUt({in.year, in.month, in.day}, 18.0 - where.lon / 15.0));
+    out.zoneMinutes = where.offsetAt(almanac::julianDateUt(
+        {in.year, in.month, in.day}, (morning ? 6.0 : 18.0) - where.lon / 15.0));
     return "";
 }
 
@@ -63,8 +65,9 @@ int runSkyCommand(const Subcommand &sub, const Given &given) {
         const std::string error = setInput(in, name, text);
         if (!error.empty()) return complain(sub, 2, error);
     }
+    const bool morning = given.has("morning");
     SkyPlace where;
-    if (const std::string error = skyPlaceOf(given, in, where); !error.empty())
+    if (const std::string error = skyPlaceOf(given, in, morning, where); !error.empty())
         return complain(sub, 2, error);
     if (given.has("time") && given.has("best"))
         return complain(sub, 2, "--time and --best both choose the instant; use one of them");
@@ -112,24 +115,32 @@ int runSkyCommand(const Subcommand &sub, const Given &given) {
     const almanac::CivilDate date{in.year, in.month, in.day};
     const almanac::EveningTable table(date);
     const almanac::Observer observer = almanac::observerOf(where.place);
-    const almanac::Sighting evening = almanac::evaluate(table, observer);
-    const almanac::Evening &e = evening.evening;
-    double instant = evening.bestTime;
+    // The evening after sunset, or the morning before sunrise; without a crescent the chart is
+    // drawn at the Sun's event, if there is one.
+    almanac::Sighting evening;
+    almanac::Dawn dawn;
+    if (morning)
+        dawn = almanac::evaluateMorning(table, observer);
+    else
+        evening = almanac::evaluate(table, observer);
+    const double bestTime = morning ? dawn.bestTime : evening.bestTime;
+    double instant = bestTime;
     if (given.has("time"))
         instant = almanac::julianDateUt(date, (in.minute - where.zoneMinutes) / 60.0);
-    else if (e.state != almanac::EveningState::Ok)
-        instant = e.sunset; // NaN without a sunset
+    else if (std::isnan(bestTime))
+        instant = morning ? dawn.morning.sunrise : evening.evening.sunset; // NaN without one
     auto inputAt = [&](double jd) {
-        sky::ChartInput input = sky::chartInputAt(table, observer, evening, jd);
+        sky::ChartInput input = morning ? sky::chartInputAt(table, observer, dawn, jd)
+                                        : sky::chartInputAt(table, observer, evening, jd);
         input.place = where.name;
         input.zoneMinutes = where.zoneMinutes;
         return input;
     };
-    // One frame for the whole evening: the one the best time (or the instant) needs.
-    const double framed = std::isnan(evening.bestTime) ? instant : evening.bestTime;
+    // One frame for the whole run: the one the best time (or the instant) needs.
+    const double framed = std::isnan(bestTime) ? instant : bestTime;
     sky::Layout layout;
     if (std::isnan(framed))
-        layout = sky::layoutEmpty(width, height, 270);
+        layout = sky::layoutEmpty(width, height, morning ? 90 : 270);
     else {
         const almanac::MoonDisc d = almanac::moonDiscAt(table.at(framed), observer);
         layout = sky::layoutChart(width, height, d.sun, d.moon, d.semiDiameter);
@@ -148,7 +159,8 @@ int runSkyCommand(const Subcommand &sub, const Given &given) {
                             "cannot write " + quoteValue(given.value("out")) + ": " + error);
     }
     if (!given.has("frames") && !given.has("animate")) return 0;
-    std::vector<double> minutes = sky::minutesOfEvening(evening);
+    std::vector<double> minutes =
+        morning ? sky::minutesOfMorning(dawn) : sky::minutesOfEvening(evening);
     if (minutes.empty()) minutes.push_back(instant); // one chart that says why there are none
     GifWriter gif(animation.file());
     for (size_t i = 0; i < minutes.size(); ++i) {

@@ -1,4 +1,5 @@
-// telvor sky: the chart of the western sky after sunset, as PNG pictures or an animated GIF.
+// telvor sky: the chart of the western sky after sunset (or the eastern sky before sunrise), as
+// PNG pictures or an animated GIF.
 #pragma once
 
 #include "tools/commandline.h"

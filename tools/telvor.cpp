@@ -357,10 +357,10 @@ std::vector<Subcommand> subcommands() {
          runSightingCommand},
 #ifdef TELVOR_HAS_SKY
         {"sky",
-         "A chart of the western sky after sunset: the Sun, the crescent as it stands and the "
-         "criteria (PNG, frames or an animated GIF)",
-         {"date", "place", "lat", "lon", "tz", "zone", "height", "time", "best", "out", "size",
-          "frames", "animate"},
+         "A chart of the western sky after sunset (the eastern before sunrise with --morning): "
+         "the Sun, the crescent as it stands and the criteria (PNG, frames or an animated GIF)",
+         {"date", "place", "lat", "lon", "tz", "zone", "height", "morning", "time", "best", "out",
+          "size", "frames", "animate"},
          runSkyCommand},
 #endif
 #endif

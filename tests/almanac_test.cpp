@@ -1,5 +1,6 @@
 // Almanac tests: positions against published worked examples, the evening table against direct
-// ERFA evaluation, the evening's events and states, and the crescent criteria.
+// ERFA evaluation, the evening's events and states, the crescent criteria and the viewing
+// window.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -700,4 +701,62 @@ TEST(AlmanacDisc, ZenithAngleAgreesWithDirectVectorComputation) {
         }
     }
     EXPECT_EQ(checked, 48);
+}
+
+// The viewing window's ends are where Odeh's V crosses his zone B's limit: V at or above it at
+// both ends, below it a minute outside each end that is not the event itself; and every minute
+// between the events inside the window is at or above it. Evening and morning.
+TEST(AlmanacWindow, EndsAreWhereOdehsVCrossesTheLimit) {
+    struct Case {
+        const char *name;
+        double lat, lon;
+        CivilDate date;
+        bool morning;
+        bool empty;
+    } cases[] = {{"Jakarta evening", -6.2, 106.85, {2024, 3, 11}, false, false},
+                 {"Mecca evening", 21.42, 39.83, {2024, 3, 11}, false, false},
+                 {"London morning", 51.5, -0.12, {2024, 3, 8}, true, false},
+                 {"Cape Town morning", -33.92, 18.42, {2023, 7, 16}, true, false},
+                 {"Jakarta, the evening before", -6.2, 106.85, {2024, 3, 10}, false, true},
+                 {"Jakarta, Moon sets first", -6.2, 106.85, {2024, 3, 9}, false, true}};
+    for (const Case &c : cases) {
+        const EveningTable table(c.date);
+        const Observer o = observerOf({c.lat, c.lon, 0});
+        double from = NAN, to = NAN;
+        ViewingWindow w;
+        if (c.morning) {
+            const Dawn d = evaluateMorning(table, o);
+            from = d.morning.moonrise, to = d.morning.sunrise;
+            w = viewingWindow(table, o, d);
+        } else {
+            const Sighting s = evaluate(table, o);
+            from = s.evening.sunset, to = s.evening.moonset;
+            w = viewingWindow(table, o, s);
+        }
+        ASSERT_EQ(w.empty(), c.empty) << c.name;
+        if (c.empty) continue;
+        auto V = [&](double jd) { return crescentAt(table.at(jd), o).V; };
+        const double minute = 1 / 1440.0;
+        EXPECT_GE(w.start, from) << c.name;
+        EXPECT_LE(w.end, to) << c.name;
+        EXPECT_GE(V(w.start), kOdehZoneBLimit) << c.name << ": at the start";
+        EXPECT_GE(V(w.end), kOdehZoneBLimit) << c.name << ": at the end";
+        if (w.start - from > 0.5 * minute) {
+            EXPECT_LT(V(w.start - minute), kOdehZoneBLimit) << c.name << ": before the start";
+        }
+        if (to - w.end > minute) {
+            EXPECT_LT(V(w.end + minute), kOdehZoneBLimit) << c.name << ": after the end";
+        }
+        for (double t = w.start; t <= w.end; t += minute)
+            EXPECT_GE(V(t), kOdehZoneBLimit) << c.name << " at " << (t - from) * 1440 << " min";
+        // The same from the events themselves.
+        const ViewingWindow again = viewingWindow(table, o, from, to);
+        EXPECT_EQ(again.start, w.start) << c.name;
+        EXPECT_EQ(again.end, w.end) << c.name;
+    }
+    // No time between the events: no window.
+    const EveningTable table(CivilDate{2024, 3, 11});
+    const Observer o = observerOf({-6.2, 106.85, 0});
+    EXPECT_TRUE(viewingWindow(table, o, 2460381.0, 2460380.9).empty());
+    EXPECT_TRUE(viewingWindow(table, o, NAN, 2460381.0).empty());
 }

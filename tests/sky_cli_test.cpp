@@ -88,6 +88,41 @@ TEST(SkyCli, EveningsWithoutACrescentGiveAChart) {
     std::filesystem::remove_all(dir);
 }
 
+// The morning: the eastern sky before sunrise, frames from moonrise to sunrise, and a chart that
+// says so on mornings without a crescent.
+TEST(SkyCli, MorningChartFramesAndMorningsWithoutACrescent) {
+    const std::string dir = scratchFolder(), png = dir + "/sky.png";
+    const std::string jakarta = "--lat -6.2 --lon 106.85 --zone 420 --date 2024-03-09 --morning";
+    const Outcome r = telvor("sky " + jakarta + " --out " + png);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(pngSize(png), std::make_pair(960, 640));
+    const Outcome timed = telvor("sky " + jakarta + " --time 05:10 --size 480x300 --out " + png);
+    EXPECT_EQ(timed.code, 0) << timed.err;
+    EXPECT_EQ(pngSize(png), std::make_pair(480, 300));
+    std::filesystem::remove(png);
+    // Moonrise 04:43:49, sunrise 05:57:50: 74.0 minutes, 75 frames.
+    const Outcome f = telvor("sky " + jakarta + " --size 320x200 --frames " + dir);
+    EXPECT_EQ(f.code, 0) << f.err;
+    int count = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
+        EXPECT_EQ(pngSize(entry.path().string()), std::make_pair(320, 200)) << entry.path();
+        ++count;
+    }
+    EXPECT_EQ(count, 75);
+    for (const std::string &where : {std::string("--lat 78 --lon 15 --date 2024-06-10"),
+                                     std::string("--lat -6.2 --lon 106.85 --date 2024-03-11")}) {
+        const Outcome m =
+            telvor("sky " + where + " --morning --out " + dir + "/a.png --size 400x300");
+        EXPECT_EQ(m.code, 0) << where << ": " << m.err;
+        EXPECT_EQ(pngSize(dir + "/a.png"), std::make_pair(400, 300)) << where;
+        const Outcome g =
+            telvor("sky " + where + " --morning --animate " + dir + "/a.gif --size 400x300");
+        EXPECT_EQ(g.code, 0) << where << ": " << g.err;
+        EXPECT_EQ(slurp(dir + "/a.gif").substr(0, 6), "GIF89a") << where;
+    }
+    std::filesystem::remove_all(dir);
+}
+
 TEST(SkyCli, BadOptionsAreRefusedBeforeTheWork) {
     const std::string dir = scratchFolder();
     struct Case {

@@ -141,8 +141,7 @@ PangoFontDescription *fontOf(double pixels, bool bold = false) {
 // The events of an evening or a morning, in the order they happen.
 struct Events {
     bool ok = false;       // both events, the Moon's after the Sun's (evening) or before it
-    bool noSun = false;    // no sunset (sunrise) this day
-    bool polarDay = false; // with noSun: the Sun stays up
+    bool polarDay = false; // without a sunset (sunrise): the Sun stays up
     double first = NAN, second = NAN; // sunset and moonset, or moonrise and sunrise; JD UT
     const char *firstName = "", *secondName = "";
     double lagMinutes = NAN; // moonset - sunset, or sunrise - moonrise
@@ -153,7 +152,6 @@ Events eventsOf(const ChartInput &in) {
     if (in.morning) {
         const almanac::Morning &m = in.dawn.morning;
         e.ok = m.state == almanac::MorningState::Ok;
-        e.noSun = m.state == almanac::MorningState::NoSunrise;
         e.polarDay = m.polarDay;
         e.first = m.moonrise, e.second = m.sunrise;
         e.firstName = "moonrise", e.secondName = "sunrise";
@@ -162,7 +160,6 @@ Events eventsOf(const ChartInput &in) {
     } else {
         const almanac::Evening &v = in.evening.evening;
         e.ok = v.state == almanac::EveningState::Ok;
-        e.noSun = v.state == almanac::EveningState::NoSunset;
         e.polarDay = v.polarDay;
         e.first = v.sunset, e.second = v.moonset;
         e.firstName = "sunset", e.secondName = "moonset";

@@ -281,12 +281,6 @@ bool parseYmd(const std::string &text, int &y, int &m, int &d) {
     return m >= 1 && m <= 12 && d >= 1 && d <= 31;
 }
 
-bool civilExists(int y, int m, int d) {
-    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return y >= 1800 && y <= 2200 && d <= lengths[m - 1] + (m == 2 && leap);
-}
-
 // The local clock at an instant; false when the C library cannot tell.
 bool localClock(time_t t, struct tm &local) {
 #ifdef _WIN32
@@ -479,10 +473,8 @@ int runCalendar(const Subcommand &sub, const Given &given) {
     if (c.adjust) out += "; first days moved by " + std::to_string(c.adjust) + " days (--adjust)";
     out += "\n";
     const int firstYear = rows.front().firstDay.year, lastYear = rows.back().firstDay.year;
-    const double sigma = std::max(deltaTUncertainty(firstYear), deltaTUncertainty(lastYear));
-    if (sigma > 10)
-        out += "note: delta T is uncertain by about " + std::to_string(int(std::lround(sigma))) +
-               " s in these years; times and close margins are uncertain by as much\n";
+    if (const std::string note = deltaTNote(firstYear, lastYear); !note.empty())
+        out += "note: " + note + "\n";
     std::string lastPhase;
     char line[400];
     for (const MonthRow &m : rows) {
@@ -590,7 +582,7 @@ int runDate(const Subcommand &sub, const Given &given) {
 
     if (r.rule == MonthRule::Telvor && (y < 1901 || y > 2099))
         return bad(sub, "--rule telvor: the saver's test covers 1901-2099");
-    if (!civilExists(y, mo, d))
+    if (!civilDateExists(y, mo, d, kAlmanacYears))
         return bad(sub,
                    quoteValue(words[0]) + " is not a civil date from 1800-01-01 to 2200-12-31");
     const almanac::CivilDate date{y, mo, d};

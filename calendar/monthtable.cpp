@@ -78,7 +78,22 @@ class TableCache {
         return v;
     }
 
+    // The observers of the grid's cells, row after row, prepared once for all its evenings
+    // (for grids of up to kObserverCells, about 20 MB).
+    static constexpr size_t kObserverCells = 180000;
+    const std::vector<almanac::Observer> &observers(int rows, double step, double height) {
+        if (observers_.size() != size_t(2) * rows * rows) {
+            observers_.clear();
+            for (int row = 0; row < rows; ++row)
+                for (int col = 0; col < 2 * rows; ++col)
+                    observers_.push_back(almanac::observerOf(
+                        {-90.0 + (row + 0.5) * step, -180.0 + (col + 0.5) * step, height}));
+        }
+        return observers_;
+    }
+
   private:
+    std::vector<almanac::Observer> observers_;
     std::map<long, std::unique_ptr<almanac::EveningTable>> tables_;
     std::map<long, std::vector<CellMemo>> cells_;
     bool keepCells_;
@@ -347,6 +362,10 @@ Outcome overGrid(const MonthTableRequest &r, const Phase &p, const almanac::Even
     const size_t cells = size_t(2) * rows * rows;
     std::vector<CellMemo> *memo =
         cache && cache->keepsCells(cells) ? &cache->cells(table.date(), cells) : nullptr;
+    const std::vector<almanac::Observer> *observers =
+        cache && cells <= TableCache::kObserverCells
+            ? &cache->observers(rows, r.step, r.place.height)
+            : nullptr;
     std::vector<Outcome> parts(threads);
     std::atomic<int> next{0};
     auto work = [&](int t) {
@@ -355,9 +374,13 @@ Outcome overGrid(const MonthTableRequest &r, const Phase &p, const almanac::Even
             for (int col = 0; col < 2 * rows; ++col) {
                 if (!active[col]) continue;
                 const double lon = -180.0 + (col + 0.5) * r.step;
-                CellMemo *m = memo ? &(*memo)[size_t(row) * 2 * rows + col] : nullptr;
-                merge(parts[t], evalPlace(r, p, table,
-                                          almanac::observerOf({lat, lon, r.place.height}), f, m));
+                const size_t cell = size_t(row) * 2 * rows + col;
+                CellMemo *m = memo ? &(*memo)[cell] : nullptr;
+                merge(parts[t],
+                      evalPlace(r, p, table,
+                                observers ? (*observers)[cell]
+                                          : almanac::observerOf({lat, lon, r.place.height}),
+                                f, m));
             }
         }
     };

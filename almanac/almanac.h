@@ -256,6 +256,9 @@ struct Sighting {
 // Sunset and moonset for the table's date: a few steps on the tabulated positions, no ERFA
 // call, no allocation.
 Evening evening(const EveningTable &table, const Observer &observer);
+// The sunset of evening(), bit for bit, without the Moon's events (about half the work);
+// NaN without a sunset.
+double sunset(const EveningTable &table, const Observer &observer);
 // The full evaluation for one place. No ERFA call, no allocation.
 Sighting evaluate(const EveningTable &table, const Observer &observer);
 // The map's per-cell step: what evaluate() gives for the crescent (state, sunset, moonset,

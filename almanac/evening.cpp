@@ -214,11 +214,9 @@ double localNoon(const EveningTable &table, const Observer &o) {
 } // namespace
 
 namespace {
-// The evening's events; without `moonsetBefore`, the Moon that sets first is only said so.
-Evening eveningOf(const EveningTable &table, const Observer &observer, bool moonsetBefore) {
-    Evening e;
+// The evening's sunset into `e` (its state NoSunset without one); false without one.
+bool sunsetOf(const EveningTable &table, const Site &o, const Observer &observer, Evening &e) {
     int up = 0;
-    const Site o = siteOf(observer);
     // From the local mean noon the Sun's hour angle is small, the setting one ahead of it.
     const double noon = localNoon(table, observer);
     double sunset = setting(table, o, Body::Sun, noon, FirstStep::Raw, up);
@@ -234,10 +232,20 @@ Evening eveningOf(const EveningTable &table, const Observer &observer, bool moon
         if (std::isnan(sunset)) {
             e.state = EveningState::NoSunset;
             e.polarDay = upAtNoon;
-            return e;
+            return false;
         }
     }
     e.sunset = sunset;
+    return true;
+}
+
+// The evening's events; without `moonsetBefore`, the Moon that sets first is only said so.
+Evening eveningOf(const EveningTable &table, const Observer &observer, bool moonsetBefore) {
+    Evening e;
+    int up = 0;
+    const Site o = siteOf(observer);
+    if (!sunsetOf(table, o, observer, e)) return e;
+    const double sunset = e.sunset;
     const Setting moon = settingAt(table, o, Body::Moon, sunset);
     if (moon.sinAltitude < moon.sinSetAltitude) {
         e.state = EveningState::MoonSetsFirst;
@@ -269,6 +277,12 @@ Evening eveningOf(const EveningTable &table, const Observer &observer, bool moon
 
 Evening evening(const EveningTable &table, const Observer &o) {
     return eveningOf(table, o, true);
+}
+
+double sunset(const EveningTable &table, const Observer &o) {
+    Evening e;
+    sunsetOf(table, siteOf(o), o, e);
+    return e.sunset;
 }
 
 Sighting evaluateCrescent(const EveningTable &table, const Observer &o) {

@@ -180,6 +180,12 @@ const Phase &phaseFor(MonthRule rule, int hijriYear, int civilYear);
 // A rough one-sigma uncertainty of delta T, seconds: about a second from 1972 to 2025, growing
 // before (Espenak and Meeus's fits) and after (prediction).
 double deltaTUncertainty(int year);
+// What the tool says of delta T for results in civil years first..last: "" while its
+// uncertainty stays within 10 s (about 1900 to 2040), else "delta T is uncertain by about N s
+// in these years; times and close margins are uncertain by as much".
+std::string deltaTNote(int firstYear, int lastYear);
+// The largest deltaTUncertainty() over the years, seconds.
+double deltaTUncertainty(int firstYear, int lastYear);
 
 // The civil date `days` after (or before) `date`.
 almanac::CivilDate addDays(almanac::CivilDate date, int days);

@@ -39,9 +39,24 @@ long dayNumber(almanac::CivilDate d) {
     return std::lround(almanac::julianDateUt(d));
 }
 
-// The evening tables asked for so far, shared between the months and rules of one request.
+// What one cell of the world grid gives on one evening, kept for the other rules of a
+// --compare that ask about the same evening: the crescent (yallop, odeh, telvor) and the
+// sunset (conjunction and the altitude-and-elongation rules).
+struct CellMemo {
+    bool crescentKnown = false, hasCrescent = false, sunsetKnown = false;
+    double bestTime = NAN, q = NAN, V = NAN, sunset = NAN;
+};
+
+// The evening tables asked for so far and, for a --compare, their grids' cells, shared
+// between the months and rules of one request (whose step and height they all share).
 class TableCache {
   public:
+    // Cells are kept for grids of up to this many (the 2-degree grid has 16200; about 0.6 MB
+    // an evening): only rules compared ask for an evening's cells twice.
+    static constexpr size_t kMemoCells = 20000;
+    explicit TableCache(bool keepCells = false) : keepCells_(keepCells) {}
+    bool keepsCells(size_t cells) const { return keepCells_ && cells <= kMemoCells; }
+
     const almanac::EveningTable &get(almanac::CivilDate date) {
         const long day = dayNumber(date);
         std::unique_ptr<almanac::EveningTable> &slot = tables_[day];
@@ -56,9 +71,32 @@ class TableCache {
         }
         return *slot;
     }
+    // The grid's cells of the evening, `cells` of them, row after row.
+    std::vector<CellMemo> &cells(almanac::CivilDate date, size_t cells) {
+        std::vector<CellMemo> &v = cells_[dayNumber(date)];
+        if (v.size() != cells) v.assign(cells, CellMemo{});
+        return v;
+    }
+
+    // The observers of the grid's cells, row after row, prepared once for all its evenings
+    // (for grids of up to kObserverCells, about 20 MB).
+    static constexpr size_t kObserverCells = 180000;
+    const std::vector<almanac::Observer> &observers(int rows, double step, double height) {
+        if (observers_.size() != size_t(2) * rows * rows) {
+            observers_.clear();
+            for (int row = 0; row < rows; ++row)
+                for (int col = 0; col < 2 * rows; ++col)
+                    observers_.push_back(almanac::observerOf(
+                        {-90.0 + (row + 0.5) * step, -180.0 + (col + 0.5) * step, height}));
+        }
+        return observers_;
+    }
 
   private:
+    std::vector<almanac::Observer> observers_;
     std::map<long, std::unique_ptr<almanac::EveningTable>> tables_;
+    std::map<long, std::vector<CellMemo>> cells_;
+    bool keepCells_;
 };
 
 // One condition of a test at one place.
@@ -115,9 +153,33 @@ bool inTheAmericas(double lat, double lon) {
     return lon > -170 && lon < -30 && lat > -56 && lat < 72;
 }
 
+// The crescent and the sunset at a place, from the memo when another rule has asked.
+void crescentOf(const almanac::EveningTable &table, const almanac::Observer &o, CellMemo &m) {
+    if (m.crescentKnown) return;
+    // The map's step: evaluate()'s crescent bit for bit, without the conjunction and age that
+    // the rule takes from the month instead.
+    const almanac::Sighting s = almanac::evaluateCrescent(table, o);
+    m.crescentKnown = true;
+    m.hasCrescent = s.hasCrescent;
+    m.bestTime = s.bestTime;
+    m.q = s.crescent.q;
+    m.V = s.crescent.V;
+    if (!m.sunsetKnown) m.sunsetKnown = true, m.sunset = s.evening.sunset;
+}
+
+double sunsetOf(const almanac::EveningTable &table, const almanac::Observer &o, CellMemo &m) {
+    if (!m.sunsetKnown) {
+        m.sunsetKnown = true;
+        m.sunset = almanac::sunset(table, o); // the Moon's events are not needed
+    }
+    return m.sunset;
+}
+
 PlaceResult evalPlace(const MonthTableRequest &r, const Phase &p,
                       const almanac::EveningTable &table, const almanac::Observer &o,
-                      const EveningFacts &f) {
+                      const EveningFacts &f, CellMemo *memo = nullptr) {
+    CellMemo own;
+    CellMemo &m = memo ? *memo : own;
     PlaceResult out;
     out.lat = o.place.latitude;
     out.lon = o.place.longitude;
@@ -129,39 +191,43 @@ PlaceResult evalPlace(const MonthTableRequest &r, const Phase &p,
     case RuleTest::YallopAC:
     case RuleTest::OdehAB:
     case RuleTest::TelvorCode: {
-        const almanac::Sighting s = almanac::evaluate(table, o);
+        crescentOf(table, o, m);
         // Without a best time (the Moon setting first, or not at all) the criteria do not
         // exist there.
-        if (!s.hasCrescent) return out;
+        if (!m.hasCrescent) return out;
         out.valid = true;
-        out.time = s.bestTime;
-        conjunctionBefore(s.bestTime, "conjunction before best time");
+        out.time = m.bestTime;
+        conjunctionBefore(m.bestTime, "conjunction before best time");
         if (p.test == RuleTest::YallopAC)
-            out.add({"q", "", s.crescent.q, -0.160, kQTolerance});
+            out.add({"q", "", m.q, -0.160, kQTolerance});
         else if (p.test == RuleTest::OdehAB)
-            out.add({"V", "", s.crescent.V, 2.0, kVTolerance});
+            out.add({"V", "", m.V, 2.0, kVTolerance});
         else if (r.telvor) {
             const int code =
-                r.telvor(table.date(), o.place.latitude, o.place.longitude, s.bestTime);
+                r.telvor(table.date(), o.place.latitude, o.place.longitude, m.bestTime);
             out.add({"code", "", double(code), 100, 0});
         }
         break;
     }
-    case RuleTest::ConjunctionBeforeSunset:
+    case RuleTest::ConjunctionBeforeSunset: {
+        const double sunset = sunsetOf(table, o, m);
+        if (std::isnan(sunset)) return out;
+        out.valid = true;
+        out.time = sunset;
+        conjunctionBefore(sunset, "conjunction before sunset");
+        break;
+    }
     case RuleTest::MoonsetAfterSunset:
     case RuleTest::ConjunctionAndMoonset: {
         const almanac::Evening e = almanac::evening(table, o);
         if (std::isnan(e.sunset)) return out;
         out.valid = true;
         out.time = e.sunset;
-        if (p.test != RuleTest::MoonsetAfterSunset)
+        if (p.test == RuleTest::ConjunctionAndMoonset)
             conjunctionBefore(e.sunset, "conjunction before sunset");
-        if (p.test != RuleTest::ConjunctionBeforeSunset) {
-            double lag =
-                e.state == almanac::EveningState::NoMoonset ? 86400.0 : e.lagMinutes * 60.0;
-            if (std::isnan(lag)) lag = -86400.0; // set before sunset, beyond the table's window
-            out.add({"lag", "s", lag, 0, kEventTolerance});
-        }
+        double lag = e.state == almanac::EveningState::NoMoonset ? 86400.0 : e.lagMinutes * 60.0;
+        if (std::isnan(lag)) lag = -86400.0; // set before sunset, beyond the table's window
+        out.add({"lag", "s", lag, 0, kEventTolerance});
         break;
     }
     case RuleTest::ConjunctionBeforeUtHour:
@@ -177,9 +243,9 @@ PlaceResult evalPlace(const MonthTableRequest &r, const Phase &p,
         break;
     }
     case RuleTest::AltitudeElongation: {
-        const almanac::Evening e = almanac::evening(table, o);
-        if (std::isnan(e.sunset)) return out;
-        if (p.site == RuleSite::GlobeKhgt && !(e.sunset < f.midnightUt)) {
+        const double sunset = sunsetOf(table, o, m);
+        if (std::isnan(sunset)) return out;
+        if (p.site == RuleSite::GlobeKhgt && !(sunset < f.midnightUt)) {
             // The later clause: on land in the Americas, the conjunction before dawn in New
             // Zealand.
             if (!inTheAmericas(o.place.latitude, o.place.longitude) ||
@@ -190,8 +256,8 @@ PlaceResult evalPlace(const MonthTableRequest &r, const Phase &p,
                      f.timeTolerance});
         }
         out.valid = true;
-        out.time = e.sunset;
-        const almanac::Geocentric g = table.at(e.sunset);
+        out.time = sunset;
+        const almanac::Geocentric g = table.at(sunset);
         const almanac::Sky sky = almanac::skyAt(g, o);
         const Quantities &q = p.quantities;
         double altitude =
@@ -204,14 +270,13 @@ PlaceResult evalPlace(const MonthTableRequest &r, const Phase &p,
         const double elongation = q.elongationTopocentric
                                       ? separation(sky.sunTopocentric, sky.moonTopocentric)
                                       : vectorAngle(g.sun, g.moon);
-        conjunctionBefore(e.sunset, "conjunction before sunset");
+        conjunctionBefore(sunset, "conjunction before sunset");
         out.add({"altitude", "deg", altitude, p.minAltitude, kAltitudeTolerance});
         // The elongation grows by about 0.5 degrees an hour.
         out.add({"elongation", "deg", elongation, p.minElongation,
                  kElongationTolerance + 0.5 * f.sigmaDeltaT / 3600});
         if (p.minAgeHours > 0)
-            out.add(
-                {"age", "h", (e.sunset - conj) * 24.0, p.minAgeHours, f.timeTolerance / 3600.0});
+            out.add({"age", "h", (sunset - conj) * 24.0, p.minAgeHours, f.timeTolerance / 3600.0});
         break;
     }
     }
@@ -268,7 +333,7 @@ void merge(Outcome &into, const Outcome &o) {
 }
 
 Outcome overGrid(const MonthTableRequest &r, const Phase &p, const almanac::EveningTable &table,
-                 const EveningFacts &f) {
+                 const EveningFacts &f, TableCache *cache) {
     const int rows = static_cast<int>(std::lround(180.0 / r.step));
     int threads = r.threads > 0 ? r.threads : int(std::thread::hardware_concurrency());
     threads = std::clamp(threads, 1, rows);
@@ -294,6 +359,13 @@ Outcome overGrid(const MonthTableRequest &r, const Phase &p, const almanac::Even
         // Nothing can count: the westernmost column still tells how far it missed.
         active[0] = 1;
     }
+    const size_t cells = size_t(2) * rows * rows;
+    std::vector<CellMemo> *memo =
+        cache && cache->keepsCells(cells) ? &cache->cells(table.date(), cells) : nullptr;
+    const std::vector<almanac::Observer> *observers =
+        cache && cells <= TableCache::kObserverCells
+            ? &cache->observers(rows, r.step, r.place.height)
+            : nullptr;
     std::vector<Outcome> parts(threads);
     std::atomic<int> next{0};
     auto work = [&](int t) {
@@ -302,8 +374,13 @@ Outcome overGrid(const MonthTableRequest &r, const Phase &p, const almanac::Even
             for (int col = 0; col < 2 * rows; ++col) {
                 if (!active[col]) continue;
                 const double lon = -180.0 + (col + 0.5) * r.step;
+                const size_t cell = size_t(row) * 2 * rows + col;
+                CellMemo *m = memo ? &(*memo)[cell] : nullptr;
                 merge(parts[t],
-                      evalPlace(r, p, table, almanac::observerOf({lat, lon, r.place.height}), f));
+                      evalPlace(r, p, table,
+                                observers ? (*observers)[cell]
+                                          : almanac::observerOf({lat, lon, r.place.height}),
+                                f, m));
             }
         }
     };
@@ -353,7 +430,8 @@ EveningFacts factsFor(const almanac::EveningTable &table, const Phase &p, double
 }
 
 EveningJudgement judge(const MonthTableRequest &r, const Phase &p,
-                       const almanac::EveningTable &table, double conjunction, bool atGivenPlace) {
+                       const almanac::EveningTable &table, double conjunction, bool atGivenPlace,
+                       TableCache *cache = nullptr) {
     const EveningFacts f = factsFor(table, p, conjunction);
     Outcome o;
     const bool utTest = p.test == RuleTest::ConjunctionBeforeUtHour ||
@@ -380,7 +458,7 @@ EveningJudgement judge(const MonthTableRequest &r, const Phase &p,
             j.evening = table.date();
             return j;
         }
-        o = overGrid(r, p, table, f);
+        o = overGrid(r, p, table, f, cache);
     }
     return judgementOf(o, table.date());
 }
@@ -438,7 +516,7 @@ std::vector<MonthRow> table(const MonthTableRequest &r, TableCache &cache) {
             if (hopeless(r, p, evening, row.conjunction)) continue;
             const almanac::EveningTable &t = cache.get(evening);
             if (!row.visibleAnywhere) {
-                const EveningJudgement j = judge(r, p, t, row.conjunction, false);
+                const EveningJudgement j = judge(r, p, t, row.conjunction, false, &cache);
                 judged.push_back(j);
                 if (j.counts) {
                     row.visibleAnywhere = true;
@@ -527,7 +605,7 @@ std::vector<MonthRow> hijriMonthTable(const MonthTableRequest &request) {
 
 std::vector<std::vector<MonthRow>> compareMonthTables(const MonthTableRequest &base,
                                                       const std::vector<MonthRule> &rules) {
-    TableCache cache;
+    TableCache cache(rules.size() > 1);
     std::vector<std::vector<MonthRow>> out;
     for (MonthRule rule : rules)
         out.push_back(table(forRule(base, rule), cache));

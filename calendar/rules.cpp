@@ -1,4 +1,5 @@
 // The month-start rules as data: one table for the parser, the help, the README and the tests.
+#include <algorithm>
 #include <cmath>
 
 #include "calendar/calendar.h"
@@ -305,4 +306,16 @@ double deltaTUncertainty(int year) {
     }
     const double c = (year - 2025) / 100.0;
     return 1.0 + 50.0 * c + 30.0 * c * c;
+}
+
+double deltaTUncertainty(int firstYear, int lastYear) {
+    // The uncertainty falls toward 1972..2025 and grows away from it: the ends bound it.
+    return std::max(deltaTUncertainty(firstYear), deltaTUncertainty(lastYear));
+}
+
+std::string deltaTNote(int firstYear, int lastYear) {
+    const double sigma = deltaTUncertainty(firstYear, lastYear);
+    if (sigma <= 10) return "";
+    return "delta T is uncertain by about " + std::to_string(int(std::lround(sigma))) +
+           " s in these years; times and close margins are uncertain by as much";
 }

@@ -46,7 +46,7 @@ MapCell evaluateCell(const almanac::EveningTable &table, const almanac::Observer
                      Criterion c, const TelvorTest &telvor = {});
 
 struct MapRequest {
-    almanac::CivilDate date; // the local evening, 1901-01-01..2099-12-31
+    almanac::CivilDate date; // the local evening, 1800-01-01..2200-12-31
     Criterion criterion = Criterion::Yallop;
     double step = 0.25; // cell size in degrees; 180 / step must be a whole number
     double height = 0;  // sight height in metres, 0..9999

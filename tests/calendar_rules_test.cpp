@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <numbers>
+#include <regex>
 #include <string>
 
 #include <sys/wait.h>
@@ -515,6 +516,38 @@ TEST(CalendarCommand, CompareMarksDifferingMonths) {
     // Ramadan 1445: 11 March by Umm al-Qura, 12 March by MABIMS in Indonesia.
     EXPECT_EQ(j["months"][8]["firstDays"]["umm-al-qura"]["firstDay"], "2024-03-11");
     EXPECT_EQ(j["months"][8]["firstDays"]["mabims"]["firstDay"], "2024-03-12");
+}
+
+// A time margin says what decided the month in hours and minutes: the conjunction against
+// 00:00 UT (Umm al-Qura before 1420 AH), against sunset at one place, and against the evening's
+// last sunset for the globe.
+TEST(CalendarCommand, TimeMarginsSayWhatDecided) {
+    const std::regex span("conjunction ([0-9]+ s|[0-9]+ min|[0-9]+ h [0-9]+ min) (before|after) ");
+    struct Case {
+        const char *args, *event;
+    } cases[] = {{"--year 1400 --rule umm-al-qura", "00:00 UT"},
+                 {"--year 1446 --rule conjunction", "the evening's last sunset"},
+                 {"--year 1446 --rule conjunction --region place --lat 30 --lon 31", "sunset"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args);
+        const Outcome r = run(std::string("calendar ") + c.args + " --json");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const nlohmann::json j = nlohmann::json::parse(r.out);
+        int seen = 0;
+        for (const auto &m : j["months"]) {
+            if (m["deciding"].is_null()) continue;
+            const std::string text = m["deciding"]["text"];
+            const std::string quantity = m["deciding"]["quantity"];
+            if (quantity.rfind("conjunction", 0) != 0) continue;
+            ++seen;
+            std::smatch match;
+            ASSERT_TRUE(std::regex_search(text, match, span)) << text;
+            EXPECT_EQ(match.position(0), 0) << text;
+            EXPECT_EQ(text.substr(match.length(0)), c.event) << text;
+            EXPECT_EQ(match[2] == "before", m["deciding"]["margin"].get<double>() >= 0) << text;
+        }
+        EXPECT_GT(seen, 0);
+    }
 }
 #endif
 

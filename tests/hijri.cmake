@@ -25,3 +25,14 @@ if(TARGET telvor_calendar)
   endif()
   gtest_discover_tests(calendar_rules_test PROPERTIES TIMEOUT 600)
 endif()
+
+# The month tables by every rule over several years against the table recorded before the
+# globe search was made faster.
+if(TARGET telvor_calendar)
+  add_executable(calendar_golden_test ${CMAKE_CURRENT_LIST_DIR}/calendar_golden_test.cpp)
+  target_link_libraries(calendar_golden_test PRIVATE telvor_calendar GTest::gtest_main)
+  target_compile_definitions(
+    calendar_golden_test
+    PRIVATE TELVOR_CALENDAR_GOLDEN="${CMAKE_CURRENT_LIST_DIR}/calendar_months_golden.txt")
+  gtest_discover_tests(calendar_golden_test PROPERTIES TIMEOUT 600)
+endif()

@@ -273,3 +273,34 @@ TEST(RenderCommand, AnnotatedCopyHasTheLegendStrip) {
 }
 
 } // namespace
+
+// The almanac's years, 1800 to 2200, at both ends: the map is drawn, delta T's uncertainty told
+// on the standard error; a day beyond them refused in one line with exit 2, as is the saver's
+// test outside its 1901-2099.
+TEST(MapCommand, YearsFrom1800To2200) {
+    const std::string csv = dir() + "range.csv";
+    for (const char *date : {"1800-01-01", "2200-12-31"}) {
+        std::remove(csv.c_str());
+        std::string err;
+        EXPECT_EQ(run(std::string("map --step 10 --date ") + date + " --csv " + csv, &err), 0)
+            << date << ": " << err;
+        EXPECT_EQ(err.rfind("telvor map: note: delta T is uncertain by about", 0), 0) << err;
+        std::ifstream f(csv);
+        int lines = 0;
+        for (std::string l; std::getline(f, l);)
+            ++lines;
+        EXPECT_EQ(lines, 1 + 18 * 36) << date;
+    }
+    for (const char *date : {"1799-12-31", "2201-01-01"}) {
+        std::remove(csv.c_str());
+        std::string err;
+        EXPECT_EQ(run(std::string("map --step 10 --date ") + date + " --csv " + csv, &err), 2);
+        EXPECT_EQ(err, std::string("telvor map: --date: '") + date +
+                           "' is not a date YYYY-MM-DD from 1800-01-01 to 2200-12-31\n");
+        EXPECT_FALSE(std::ifstream(csv).good()) << date;
+    }
+    std::string err;
+    EXPECT_EQ(run("map --step 10 --criterion telvor --date 1850-06-01 --csv " + csv, &err), 2);
+    EXPECT_EQ(err, "telvor map: --criterion telvor: the saver's test covers 1901-2099\n");
+    std::remove(csv.c_str());
+}

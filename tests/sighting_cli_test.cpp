@@ -141,3 +141,54 @@ TEST(SightingCli, BatchLinesOfOneDateAnswerAsSingleQuestions) {
         EXPECT_EQ(nlohmann::json::parse(line), single) << l[0] << " " << l[1];
     }
 }
+
+// The almanac's years, 1800 to 2200, at both ends: accepted, with delta T's uncertainty stated
+// outside the years it is well known; a day beyond them refused in one line (exit 2), and in a
+// batch line as that line's error. The saver's test answers for 1901-2099 only.
+TEST(SightingCli, YearsFrom1800To2200) {
+    for (const char *date : {"1800-01-01", "2200-12-31"}) {
+        SCOPED_TRACE(date);
+        const nlohmann::json j = sighting(std::string("--date ") + date + " " + kMecca);
+        EXPECT_EQ(j["input"]["date"], date);
+        EXPECT_TRUE(j["telvorCode"].is_null());
+        ASSERT_TRUE(j.contains("deltaTUncertainty"));
+        EXPECT_GT(j["deltaTUncertainty"].get<double>(), 10);
+        EXPECT_NE(j["accuracy"].get<std::string>().find("delta T is uncertain"), std::string::npos);
+        const Outcome text = run(std::string("sighting --date ") + date + " " + kMecca);
+        EXPECT_EQ(text.code, 0);
+        EXPECT_NE(text.out.find("\nnote: delta T is uncertain by about"), std::string::npos);
+    }
+    // Within the leap seconds' years nothing is said.
+    EXPECT_FALSE(sighting(std::string("--date 2024-03-11 ") + kMecca).contains("accuracy"));
+    for (const char *date : {"1799-12-31", "2201-01-01", "1900-02-29", "2100-02-29"}) {
+        SCOPED_TRACE(date);
+        const Outcome r = run(std::string("sighting --date ") + date + " " + kMecca);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err, std::string("telvor sighting: --date: '") + date +
+                             "' is not a date YYYY-MM-DD from 1800-01-01 to 2200-12-31\n");
+        EXPECT_TRUE(r.out.empty());
+    }
+    const Outcome batch =
+        run("sighting --batch -", "{\"date\": \"1800-01-01\", \"lat\": 21, \"lon\": 40}\n"
+                                  "{\"date\": \"1799-12-31\", \"lat\": 21, \"lon\": 40}\n"
+                                  "{\"date\": \"2200-12-31\", \"lat\": 21, \"lon\": 40}\n"
+                                  "{\"date\": \"2201-01-01\", \"lat\": 21, \"lon\": 40}\n");
+    EXPECT_EQ(batch.code, 1);
+    std::istringstream lines(batch.out);
+    std::vector<nlohmann::json> answers;
+    for (std::string l; std::getline(lines, l);)
+        answers.push_back(nlohmann::json::parse(l));
+    ASSERT_EQ(answers.size(), 4u) << batch.out;
+    EXPECT_EQ(answers[0]["input"]["date"], "1800-01-01");
+    EXPECT_TRUE(answers[0].contains("accuracy"));
+    EXPECT_EQ(answers[1]["error"],
+              "--date: '1799-12-31' is not a date YYYY-MM-DD from 1800-01-01 to 2200-12-31");
+    EXPECT_EQ(answers[2]["input"]["date"], "2200-12-31");
+    EXPECT_EQ(answers[3]["error"],
+              "--date: '2201-01-01' is not a date YYYY-MM-DD from 1800-01-01 to 2200-12-31");
+    // The engine's questions keep its years.
+    const Outcome sun = run("sun --date 1800-01-01");
+    EXPECT_EQ(sun.code, 2);
+    EXPECT_NE(sun.err.find("from 1901-01-01 to 2099-12-31"), std::string::npos) << sun.err;
+    EXPECT_NE(run("sighting --help").out.find("from 1800-01-01 to 2200-12-31"), std::string::npos);
+}

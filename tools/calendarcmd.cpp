@@ -62,11 +62,32 @@ std::string latLon(double lat, double lon) {
     return text;
 }
 
-// "lag +183 s", "altitude 2.90 deg < 3 deg", "q -0.171 < -0.16".
-std::string marginText(const EveningJudgement &j) {
+// A span of time: "68 s", "5 h 12 min", "47 min".
+std::string duration(double seconds) {
+    const long s = std::lround(std::fabs(seconds));
+    if (s < 120) return std::to_string(s) + " s";
+    const long minutes = (s + 30) / 60;
+    if (minutes < 60) return std::to_string(minutes) + " min";
+    return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
+}
+
+// "lag +183 s", "altitude 2.90 deg < 3 deg", "q -0.171 < -0.16", "conjunction 5 h 12 min
+// before 00:00 UT", "conjunction 68 s after the evening's last sunset". `many`: the rule looks
+// at many places, and the margin is the one of the place that came nearest (for a time, the
+// latest).
+std::string marginText(const EveningJudgement &j, bool many) {
     if (std::isnan(j.margin)) return "-";
-    char text[120];
-    if (std::string(j.quantity) == "code")
+    char text[160];
+    const std::string quantity = j.quantity;
+    const std::string before = "conjunction before ";
+    if (quantity.rfind(before, 0) == 0 && std::string(j.unit) == "s" && j.threshold == 0) {
+        std::string event = quantity.substr(before.size());
+        if (event == "0h UT") event = "00:00 UT";
+        if (many && (event == "sunset" || event == "best time"))
+            event = "the evening's last " + event;
+        return "conjunction " + duration(j.value) + (j.value >= 0 ? " before " : " after ") + event;
+    }
+    if (quantity == "code")
         std::snprintf(text, sizeof text, "code %.0f%s", j.value, j.counts ? "" : " (not 100)");
     else if (j.threshold == 0 && std::string(j.unit) == "s")
         std::snprintf(text, sizeof text, "%s %+.0f s", j.quantity, j.value);
@@ -77,7 +98,14 @@ std::string marginText(const EveningJudgement &j) {
     return text;
 }
 
-nlohmann::ordered_json decidingJson(const MonthRow &m) {
+// Whether the row's rule looked at many places (the globe, a territory).
+bool manyPlaces(const MonthTableRequest &r, const MonthRow &m) {
+    const RuleSite site = m.phase->site;
+    if (site == RuleSite::Globe) return r.region != Region::Place;
+    return site == RuleSite::GlobeKhgt || site == RuleSite::Territory;
+}
+
+nlohmann::ordered_json decidingJson(const MonthTableRequest &r, const MonthRow &m) {
     const EveningJudgement &j = m.deciding;
     if (!j.examined || std::isnan(j.margin)) return nullptr;
     nlohmann::ordered_json o;
@@ -89,7 +117,7 @@ nlohmann::ordered_json decidingJson(const MonthRow &m) {
     o["threshold"] = j.threshold;
     o["margin"] = j.margin;
     o["tolerance"] = j.tolerance;
-    o["text"] = marginText(j);
+    o["text"] = marginText(j, manyPlaces(r, m));
     return o;
 }
 
@@ -229,7 +257,7 @@ int printCompare(const Given &given, const CommonOptions &c, int year) {
                 days[monthRuleName(c.compare[k])] = {
                     {"firstDay", isoDate(shifted(row.firstDay, c.adjust))},
                     {"knifeEdge", row.knifeEdge},
-                    {"deciding", decidingJson(row)}};
+                    {"deciding", decidingJson(r, row)}};
                 differ |= daysBetween(tables[0][m].firstDay, row.firstDay) != 0;
             }
             o["firstDays"] = days;
@@ -279,12 +307,6 @@ bool parseYmd(const std::string &text, int &y, int &m, int &d) {
     if (std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &y, &m, &d, &used) != 3 || used != 10)
         return false;
     return m >= 1 && m <= 12 && d >= 1 && d <= 31;
-}
-
-bool civilExists(int y, int m, int d) {
-    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return y >= 1800 && y <= 2200 && d <= lengths[m - 1] + (m == 2 && leap);
 }
 
 // The local clock at an instant; false when the C library cannot tell.
@@ -460,7 +482,7 @@ int runCalendar(const Subcommand &sub, const Given &given) {
                 o["firstVisibleHere"] = nullptr;
             o["firstDay"] = isoDate(shifted(m.firstDay, c.adjust));
             o["completed30"] = m.completed30;
-            o["deciding"] = decidingJson(m);
+            o["deciding"] = decidingJson(r, m);
             o["knifeEdge"] = m.knifeEdge;
             o["knifeEdgeQuantity"] = m.knifeEdge ? nlohmann::ordered_json(m.deciding.quantity)
                                                  : nlohmann::ordered_json(nullptr);
@@ -479,10 +501,8 @@ int runCalendar(const Subcommand &sub, const Given &given) {
     if (c.adjust) out += "; first days moved by " + std::to_string(c.adjust) + " days (--adjust)";
     out += "\n";
     const int firstYear = rows.front().firstDay.year, lastYear = rows.back().firstDay.year;
-    const double sigma = std::max(deltaTUncertainty(firstYear), deltaTUncertainty(lastYear));
-    if (sigma > 10)
-        out += "note: delta T is uncertain by about " + std::to_string(int(std::lround(sigma))) +
-               " s in these years; times and close margins are uncertain by as much\n";
+    if (const std::string note = deltaTNote(firstYear, lastYear); !note.empty())
+        out += "note: " + note + "\n";
     std::string lastPhase;
     char line[400];
     for (const MonthRow &m : rows) {
@@ -516,7 +536,8 @@ int runCalendar(const Subcommand &sub, const Given &given) {
         }
         std::string deciding = "-";
         if (m.deciding.examined && !std::isnan(m.deciding.margin))
-            deciding = isoDate(m.deciding.evening) + ": " + marginText(m.deciding) +
+            deciding = isoDate(m.deciding.evening) + ": " +
+                       marginText(m.deciding, manyPlaces(r, m)) +
                        (m.completed30 ? " (30 days completed)" : "");
         if (m.knifeEdge) deciding += std::string("  knife-edge (") + m.deciding.quantity + ")";
         std::snprintf(line, sizeof line, "%-10s  %s\n",
@@ -590,7 +611,7 @@ int runDate(const Subcommand &sub, const Given &given) {
 
     if (r.rule == MonthRule::Telvor && (y < 1901 || y > 2099))
         return bad(sub, "--rule telvor: the saver's test covers 1901-2099");
-    if (!civilExists(y, mo, d))
+    if (!civilDateExists(y, mo, d, kAlmanacYears))
         return bad(sub,
                    quoteValue(words[0]) + " is not a civil date from 1800-01-01 to 2200-12-31");
     const almanac::CivilDate date{y, mo, d};

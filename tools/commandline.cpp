@@ -16,12 +16,12 @@ void addTableOptions(CLI::App *app, const Subcommand &sub, Given &given) {
         const std::string key = name;
         if (o->kind == OptionKind::Flag) {
             app->add_flag_callback(
-                "--" + key, [&given, key] { given.flags.insert(key); }, helpText(*o));
+                "--" + key, [&given, key] { given.flags.insert(key); }, helpText(*o, sub.years));
             continue;
         }
         app->add_option_function<std::string>(
                "--" + key, [&given, key](const std::string &v) { given.values[key] = v; },
-               helpText(*o))
+               helpText(*o, sub.years))
             ->type_name(o->placeholder);
     }
 }

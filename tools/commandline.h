@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/inputs.h"
+
 namespace CLI {
 class App;
 class ParseError;
@@ -28,6 +30,7 @@ struct Subcommand {
     std::vector<const char *> options; // names in kOptionTable
     // Runs the subcommand; returns the exit code (0 done, 1 failed, 2 bad option).
     std::function<int(const Subcommand &, const Given &)> run;
+    YearSpan years = kEngineYears; // of its --date: the engine's, or the almanac's
 };
 
 // Adds the subcommand's options, from the table, to `app`; the texts go into `given` and are

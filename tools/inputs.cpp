@@ -165,8 +165,9 @@ const OptionRule &optionRule(const std::string &name) {
     return *o;
 }
 
-std::string refuse(const OptionRule &o, const std::string &text) {
-    return "--" + std::string(o.name) + ": " + quoteValue(text) + " is not " + acceptedText(o);
+std::string refuse(const OptionRule &o, const std::string &text, YearSpan years = kEngineYears) {
+    return "--" + std::string(o.name) + ": " + quoteValue(text) + " is not " +
+           acceptedText(o, years);
 }
 
 // An optional sign and decimal digits only, nothing around them.
@@ -227,10 +228,11 @@ const OptionRule *findOption(const std::string &name) {
     return nullptr;
 }
 
-std::string acceptedText(const OptionRule &o) {
+std::string acceptedText(const OptionRule &o, YearSpan years) {
     switch (o.kind) {
     case OptionKind::Date:
-        return std::string(o.what) + " from 1901-01-01 to 2099-12-31";
+        return std::string(o.what) + " from " + std::to_string(years.first) + "-01-01 to " +
+               std::to_string(years.last) + "-12-31";
     case OptionKind::Clock:
         return std::string(o.what) + " from " + number(o.min) + " to " + number(o.max);
     case OptionKind::Month:
@@ -245,11 +247,11 @@ std::string acceptedText(const OptionRule &o) {
     }
 }
 
-std::string helpText(const OptionRule &o) {
+std::string helpText(const OptionRule &o, YearSpan years) {
     std::string text = o.help;
     if (o.kind != OptionKind::Flag && o.kind != OptionKind::File && o.kind != OptionKind::Folder &&
         o.kind != OptionKind::Text)
-        text += "; " + acceptedText(o);
+        text += "; " + acceptedText(o, years);
     if (o.byDefault) text += std::string(" (default: ") + o.byDefault + ")";
     return text;
 }
@@ -331,6 +333,13 @@ bool validDate(int year, int month, int day) {
     return d == day && m == month;
 }
 
+bool civilDateExists(int year, int month, int day, YearSpan years) {
+    static const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < years.first || year > years.last || month < 1 || month > 12 || day < 1) return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= lengths[month - 1] + (month == 2 && leap);
+}
+
 void addDays(int &year, int &month, int &day, int days) {
     StateGuard guard;
     EphemerisState &s = ephemerisState;
@@ -371,11 +380,12 @@ std::string setInput(Inputs &in, const std::string &name, const std::string &tex
     case OptionKind::Date: {
         if (text.size() != 10 || !allDigits(text, 0, 4) || text[4] != '-' ||
             !allDigits(text, 5, 2) || text[7] != '-' || !allDigits(text, 8, 2))
-            return refuse(*o, text);
+            return refuse(*o, text, in.years);
         const int y = std::atoi(text.substr(0, 4).c_str());
         const int m = std::atoi(text.substr(5, 2).c_str());
         const int d = std::atoi(text.substr(8, 2).c_str());
-        if (!validDate(y, m, d)) return refuse(*o, text);
+        // Within 1901..2099 the engine's calendar and the Gregorian one agree.
+        if (!civilDateExists(y, m, d, in.years)) return refuse(*o, text, in.years);
         in.year = y, in.month = m, in.day = d;
         return "";
     }

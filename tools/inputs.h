@@ -10,7 +10,7 @@ enum class OptionKind {
     Flag,    // no value
     Integer, // whole decimal number within [min, max]
     Real,    // decimal number within [min, max]
-    Date,    // YYYY-MM-DD within the engine's calendar, 1901-01-01..2099-12-31
+    Date,    // YYYY-MM-DD: the engine's years (kEngineYears) or the almanac's (kAlmanacYears)
     Clock,   // H:MM or HH:MM, a minute HH*60+MM within [min, max]
     Month,   // YYYY-MM, a lunar (Hijri) year within [min, max] and a month 1..12
     Size,    // WxH, each within [min, max]
@@ -19,6 +19,13 @@ enum class OptionKind {
     File,    // a path to read ("-" for standard input) or write
     Folder,  // an existing folder
 };
+
+// The years a --date may fall in: the saver's engine answers for 1901..2099; the almanac's
+// questions (sighting, map) take 1800..2200, delta T growing uncertain outside 1972..2025.
+struct YearSpan {
+    int first, last;
+};
+constexpr YearSpan kEngineYears{1901, 2099}, kAlmanacYears{1800, 2200};
 
 struct OptionRule {
     const char *name;        // without dashes; also the key of batch lines and of "input"
@@ -38,10 +45,11 @@ extern const size_t kOptionCount;
 // The table entry of an option (name without dashes), or nullptr.
 const OptionRule *findOption(const std::string &name);
 
-// What the option accepts, as told in help and errors: "a number of degrees from -90 to 90".
-std::string acceptedText(const OptionRule &option);
+// What the option accepts, as told in help and errors: "a number of degrees from -90 to 90";
+// a date within `years`.
+std::string acceptedText(const OptionRule &option, YearSpan years = kEngineYears);
 // The help line of an option: its meaning, what it accepts and its default.
-std::string helpText(const OptionRule &option);
+std::string helpText(const OptionRule &option, YearSpan years = kEngineYears);
 
 // The text of a value inside a one-line message: quoted, control characters escaped.
 std::string quoteValue(const std::string &text);
@@ -67,6 +75,7 @@ struct Inputs {
     bool latGiven = false, lonGiven = false; // else the defaults above
     int height = 0;                          // metres, 0..9999
     int probability = 50;                    // percent, 1..99
+    YearSpan years = kEngineYears;           // the years a date may fall in (set before parsing)
 };
 
 // Today's local date into `in`.
@@ -90,6 +99,9 @@ void loadInputs(const Inputs &in);
 
 // Whether the date exists in the engine's calendar within 1901..2099.
 bool validDate(int year, int month, int day);
+// Whether the date exists in the Gregorian calendar within the years (1800, 1900, 2100 and 2200
+// have no 29 February).
+bool civilDateExists(int year, int month, int day, YearSpan years);
 
 // The date `days` after (before, when negative) the given one, in the engine's calendar (leap
 // years divisible by 4). The engine's record is left as it was.

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "calendar/calendar.h"
 #include "engine/ephemeris.h"
 #include "maps/eveningmap.h"
 #include "maps/mapformat.h"
@@ -69,6 +70,12 @@ int runMapCommand(const MapCommand &c) {
     request.height = c.inputs.height;
     if (!criterionFromName(c.criterion, request.criterion))
         return fail(2, "--criterion: '" + c.criterion + "' is not yallop, odeh or telvor");
+    const int year = c.inputs.year;
+    if (request.criterion == Criterion::Telvor &&
+        (year < kEngineYears.first || year > kEngineYears.last))
+        return fail(2, "--criterion telvor: the saver's test covers " +
+                           std::to_string(kEngineYears.first) + "-" +
+                           std::to_string(kEngineYears.last));
     if (!validStep(c.step) || c.step < 0.1)
         return fail(2, "--step: not a cell size from 0.1 to 180 degrees that divides 180");
     request.step = c.step;
@@ -117,6 +124,9 @@ int runMapCommand(const MapCommand &c) {
                                reason);
     }
 
+    // The map has no text of its own: the accuracy is told on the standard error.
+    if (const std::string note = deltaTNote(year, year); !note.empty())
+        std::fprintf(stderr, "telvor map: note: %s\n", note.c_str());
     const bool bar = isatty(2);
     const EveningMap map = computeEveningMap(request, [bar](int done, int rows) {
         if (!bar) return;

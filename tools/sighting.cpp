@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "calendar/calendar.h"
 #include "tools/mapcmd.h"
 #include "tools/verdict.h"
 
@@ -341,8 +342,10 @@ ResultRecord SightingRun::record(const Inputs &in) {
         r.addString("odehZone", std::string(1, c.odehZone));
     else
         r.addNull("odehZone");
-    // The saver's own test at that place and minute, as the map's telvor criterion runs it.
-    if (ok)
+    // The saver's own test at that place and minute, as the map's telvor criterion runs it;
+    // the engine answers for its own years only.
+    const bool engineYear = in.year >= kEngineYears.first && in.year <= kEngineYears.last;
+    if (ok && engineYear)
         r.addInt("telvorCode", engineVisibilityCode(in.lat, in.lon, a.bestTime, in.height));
     else
         r.addNull("telvorCode");
@@ -358,6 +361,11 @@ ResultRecord SightingRun::record(const Inputs &in) {
         w["end"] = isoTime(a.windowEnd, 0, false);
         w["criterion"] = "Odeh V >= 2 (zone B or better)";
         r.addRaw("window", w.dump());
+    }
+    // Far from the years of the leap-second table, delta T's error moves every time.
+    if (const std::string note = deltaTNote(in.year, in.year); !note.empty()) {
+        r.addDouble("deltaTUncertainty", deltaTUncertainty(in.year), "s");
+        r.addString("accuracy", note);
     }
     nlohmann::ordered_json input = nlohmann::ordered_json::object();
     input["date"] = isoDate(in.year, in.month, in.day);
@@ -387,5 +395,6 @@ std::string SightingRun::text(const Inputs &in, bool quiet) {
     for (const auto &line : j["verdict"])
         out += line.get<std::string>() + "\n";
     if (quiet) return out;
+    if (j.contains("accuracy")) out += "note: " + j["accuracy"].get<std::string>() + "\n";
     return out + "\n" + r.text();
 }

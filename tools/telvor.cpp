@@ -262,6 +262,7 @@ int runRenderCommand(const Subcommand &sub, const Given &given) {
 #ifdef TELVOR_HAS_ALMANAC
 int runMap(const Subcommand &sub, const Given &given) {
     MapCommand c;
+    c.inputs.years = sub.years;
     std::string error = applyInputs(given, c.inputs);
     if (given.has("criterion")) c.criterion = given.value("criterion");
     if (error.empty() && given.has("step"))
@@ -287,6 +288,7 @@ int runSightingCommand(const Subcommand &sub, const Given &given) {
     std::string error =
         resolvePlaceOptions(given, batch ? PlaceNeed::PerLine : PlaceNeed::Required, where);
     Inputs in;
+    in.years = sub.years;
     if (error.empty()) error = applyInputs(given, in);
     if (!error.empty()) return badOption(sub, error);
     if (where.given) in.lat = where.lat, in.lon = where.lon, in.latGiven = in.lonGiven = true;
@@ -337,7 +339,8 @@ std::vector<Subcommand> subcommands() {
          "The crescent's visibility over the world on one evening: picture, CSV, GeoJSON",
          {"date", "height", "criterion", "step", "out", "csv", "geojson", "threads", "size",
           "place"},
-         runMap},
+         runMap,
+         kAlmanacYears},
         {"calendar",
          "The Hijri year's months: conjunction, first sighting and first day by a rule",
          {"year", "rule", "region", "compare", "place", "lat", "lon", "height", "adjust", "lang",
@@ -354,7 +357,8 @@ std::vector<Subcommand> subcommands() {
          "place and evening (precise Sun and Moon)",
          {"date", "place", "lat", "lon", "tz", "zone", "height", "morning", "json", "quiet",
           "batch"},
-         runSightingCommand},
+         runSightingCommand,
+         kAlmanacYears},
 #ifdef TELVOR_HAS_SKY
         {"sky",
          "A chart of the western sky after sunset (the eastern before sunrise with --morning): "

@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <iterator>
 #include <map>
+#include <optional>
 #include <thread>
+#include <tuple>
 
 namespace obslog {
 
@@ -138,30 +141,54 @@ double odehArcv(double v, double w) {
 std::vector<Evaluation> evaluateAll(std::span<const Observation> records, int probability,
                                     const SaverTest &saver, int threads) {
     std::vector<Evaluation> out(records.size());
-    // The records of each date, so that each evening table is built once.
-    std::map<std::tuple<int, int, int>, std::vector<size_t>> byDate;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const almanac::CivilDate &d = records[i].date;
-        byDate[{d.year, d.month, d.day}].push_back(i);
-    }
-    std::vector<const std::vector<size_t> *> groups;
-    for (const auto &[date, indices] : byDate)
-        groups.push_back(&indices);
+    // The records of each date (by day number, so in date order), so that each evening table
+    // is built once.
+    std::map<long, std::vector<size_t>> byDate;
+    for (size_t i = 0; i < records.size(); ++i)
+        byDate[std::lround(almanac::julianDateUt(records[i].date))].push_back(i);
+    // Runs of dates at most two days apart: each table after the first of a run takes the
+    // nodes and conjunctions it shares with the one before, a third to two thirds of the work.
+    using Group = std::map<long, std::vector<size_t>>::const_iterator;
+    std::vector<std::pair<Group, Group>> runs;
+    for (Group g = byDate.begin(); g != byDate.end(); ++g)
+        if (runs.empty() || g->first - std::prev(g)->first > 2)
+            runs.push_back({g, std::next(g)});
+        else
+            runs.back().second = std::next(g);
     std::atomic<size_t> next{0};
     auto work = [&] {
-        for (size_t g; (g = next.fetch_add(1)) < groups.size();) {
-            const std::vector<size_t> &indices = *groups[g];
-            const almanac::EveningTable table(records[indices.front()].date);
-            for (size_t i : indices) {
-                Evaluation &e = out[i];
-                e.sighting = almanac::evaluate(table, records[i].place);
-                if (e.sighting.hasCrescent && saver)
-                    e.saverCode = saver(records[i].place, e.sighting.bestTime, probability);
+        for (size_t k; (k = next.fetch_add(1)) < runs.size();) {
+            std::optional<almanac::EveningTable> table;
+            for (Group g = runs[k].first; g != runs[k].second; ++g) {
+                const almanac::CivilDate date = records[g->second.front()].date;
+                if (table)
+                    table.emplace(date, almanac::EveningTable(*table));
+                else
+                    table.emplace(date);
+                // The records of one place on one date share their evaluation.
+                std::vector<size_t> indices = g->second;
+                auto key = [&](size_t i) {
+                    const almanac::Place &p = records[i].place;
+                    return std::tuple(p.latitude, p.longitude, p.height);
+                };
+                std::stable_sort(indices.begin(), indices.end(),
+                                 [&](size_t a, size_t b) { return key(a) < key(b); });
+                for (size_t j = 0; j < indices.size(); ++j) {
+                    const size_t i = indices[j];
+                    Evaluation &e = out[i];
+                    if (j > 0 && key(indices[j - 1]) == key(i)) {
+                        e = out[indices[j - 1]];
+                        continue;
+                    }
+                    e.sighting = almanac::evaluate(*table, records[i].place);
+                    if (e.sighting.hasCrescent && saver)
+                        e.saverCode = saver(records[i].place, e.sighting.bestTime, probability);
+                }
             }
         }
     };
     unsigned n = threads > 0 ? static_cast<unsigned>(threads) : std::thread::hardware_concurrency();
-    n = std::clamp<unsigned>(n, 1, static_cast<unsigned>(std::max<size_t>(groups.size(), 1)));
+    n = std::clamp<unsigned>(n, 1, static_cast<unsigned>(std::max<size_t>(runs.size(), 1)));
     std::vector<std::thread> pool;
     for (unsigned t = 1; t < n; ++t)
         pool.emplace_back(work);

@@ -85,8 +85,10 @@ constexpr double kOdehLimits[] = {5.65, 2.0, -0.96};
 // ---- Evaluating the records ---------------------------------------------------------------------
 
 // Evaluates every record: one evening table per distinct date, shared by all the records of
-// that date, the dates spread over `threads` threads (0: one per hardware thread). `saver` may
-// be empty: the saver's codes are then 0.
+// that date and built from the table of the date before when that is at most two days earlier
+// (almanac::EveningTable's neighbour constructor), one evaluation per place and date; the runs
+// of dates spread over `threads` threads (0: one per hardware thread). `saver` may be empty:
+// the saver's codes are then 0.
 std::vector<Evaluation> evaluateAll(std::span<const Observation> records, int probability,
                                     const SaverTest &saver, int threads = 0);
 

@@ -367,6 +367,60 @@ TEST(ObslogScore, EvaluationSharesTablesAndAgreesWithTheAlmanac) {
     EXPECT_EQ(sweep[0].seenPredicted, 0);
 }
 
+// The shared tables (a run of dates each built from the one before, one evaluation per place
+// and date) score exactly as a fresh table per record does: the same tables, classes and worst
+// calls for every criterion, the quantities within 1e-9 of their units.
+TEST(ObslogScore, SharedTablesScoreAsFreshOnes) {
+    const char *dates[] = {"2000-01-06", "2000-01-07", "2000-01-08", "2000-01-10",
+                           "2000-01-13", "2000-02-05", "2000-02-06", "2000-07-01"};
+    const double places[][2] = {{21.4225, 39.8262}, {-33.92, 18.42}, {51.5, -0.1},
+                                {35.0, -118.0},     {-7.8, 110.4},   {21.4225, 39.8262}};
+    std::vector<Observation> r;
+    int k = 0;
+    for (const char *d : dates)
+        for (const auto &p : places)
+            r.push_back(record(d, p[0], p[1], ++k % 3 ? Result::NotSeen : Result::NakedEye));
+    const SaverTest saver = [](const almanac::Place &p, double jd, int probability) {
+        return std::fmod(jd * 1000 + p.latitude, 100) < probability ? 100 : 0;
+    };
+    const std::vector<Evaluation> shared = evaluateAll(r, 50, saver, 2);
+    std::vector<Evaluation> fresh(r.size());
+    for (size_t i = 0; i < r.size(); ++i) {
+        fresh[i].sighting = almanac::sighting(r[i].place, r[i].date);
+        if (fresh[i].sighting.hasCrescent)
+            fresh[i].saverCode = saver(r[i].place, fresh[i].sighting.bestTime, 50);
+    }
+    auto near = [](double x, double y, double tolerance) {
+        return std::fabs(x - y) <= tolerance || (std::isnan(x) && std::isnan(y));
+    };
+    for (size_t i = 0; i < r.size(); ++i) {
+        const almanac::Sighting &a = shared[i].sighting, &b = fresh[i].sighting;
+        const std::string name = "record " + std::to_string(i);
+        EXPECT_EQ(a.evening.state, b.evening.state) << name;
+        EXPECT_TRUE(near(a.evening.sunset, b.evening.sunset, 1e-9)) << name;
+        EXPECT_TRUE(near(a.evening.moonset, b.evening.moonset, 1e-9)) << name;
+        EXPECT_TRUE(near(a.conjunction, b.conjunction, 1e-6)) << name; // days
+        EXPECT_TRUE(near(a.crescent.q, b.crescent.q, 1e-9)) << name;
+        EXPECT_TRUE(near(a.crescent.V, b.crescent.V, 1e-9)) << name;
+        EXPECT_EQ(shared[i].saverCode, fresh[i].saverCode) << name;
+    }
+    for (const CriterionRule &rule : criteria())
+        for (Aid aid : {Aid::NakedEye, Aid::Optical}) {
+            const std::string name =
+                std::string(rule.name) + (aid == Aid::NakedEye ? " eye" : " aid");
+            const CriterionScore a = score(rule, r, shared, aid, 20),
+                                 b = score(rule, r, fresh, aid, 20);
+            EXPECT_EQ(a.table.seenPredicted, b.table.seenPredicted) << name;
+            EXPECT_EQ(a.table.predictedNotSeen, b.table.predictedNotSeen) << name;
+            EXPECT_EQ(a.table.seenNotPredicted, b.table.seenNotPredicted) << name;
+            EXPECT_EQ(a.table.neither, b.table.neither) << name;
+            ASSERT_EQ(a.classes.size(), b.classes.size()) << name;
+            for (size_t c = 0; c < a.classes.size(); ++c)
+                EXPECT_EQ(a.classes[c].records, b.classes[c].records) << name << " class " << c;
+            EXPECT_EQ(a.worst, b.worst) << name;
+        }
+}
+
 // ---- The picture ------------------------------------------------------------------------------
 
 // Yallop's q = 0 passes ARCV 11.8371 at W 0 and 11.8371 - 6.3226 + 0.7319 - 0.1018 = 6.1446

@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 #include <tuple>
+#include <utility>
 
 namespace obslog {
 
@@ -28,7 +29,7 @@ double yallopLimit(Aid aid) {
     return aid == Aid::NakedEye ? kYallopLimits[1] : kYallopLimits[3];
 }
 int yallopClassOf(const Evaluation &e) {
-    return e.sighting.crescent.yallopClass - 'A';
+    return hasCrescent(e) ? e.sighting.crescent.yallopClass - 'A' : -1;
 }
 double yallopValue(const Evaluation &e) {
     return hasCrescent(e) ? e.sighting.crescent.q : NAN;
@@ -49,7 +50,7 @@ double odehLimit(Aid aid) {
     return aid == Aid::NakedEye ? kOdehLimits[0] : kOdehLimits[2];
 }
 int odehClassOf(const Evaluation &e) {
-    return e.sighting.crescent.odehZone - 'A';
+    return hasCrescent(e) ? e.sighting.crescent.odehZone - 'A' : -1;
 }
 double odehValue(const Evaluation &e) {
     return hasCrescent(e) ? e.sighting.crescent.V : NAN;
@@ -65,7 +66,7 @@ double odehDistance(const Evaluation &e, Aid aid) {
 // The saver's own test: visible when the engine's code is 100, whatever the aid. It is a yes or
 // no without a margin, so its wrong calls are ranked by Yallop's q against his boundary.
 int saverClassOf(const Evaluation &e) {
-    return e.saverCode == 100 ? 0 : 1;
+    return hasCrescent(e) ? (e.saverCode == 100 ? 0 : 1) : -1;
 }
 double saverValue(const Evaluation &e) {
     return hasCrescent(e) ? e.saverCode : NAN;
@@ -74,41 +75,96 @@ bool saverPredicts(const Evaluation &e, Aid) {
     return hasCrescent(e) && e.saverCode == 100;
 }
 
-const CriterionRule kCriteria[] = {
-    {"yallop",
-     "Yallop (1997) q",
-     "q",
-     {"A", "B", "C", "D", "E", "F"},
-     yallopClassOf,
-     yallopValue,
-     yallopPredicts,
-     yallopDistance,
-     std::vector<double>(std::begin(kYallopLimits), std::end(kYallopLimits)),
-     yallopArcv,
-     yallopLimit},
-    {"odeh",
-     "Odeh (2004) V",
-     "V",
-     {"A", "B", "C", "D"},
-     odehClassOf,
-     odehValue,
-     odehPredicts,
-     odehDistance,
-     std::vector<double>(std::begin(kOdehLimits), std::end(kOdehLimits)),
-     odehArcv,
-     odehLimit},
-    {"telvor",
-     "the saver's test",
-     "code",
-     {"visible", "not visible"},
-     saverClassOf,
-     saverValue,
-     saverPredicts,
-     yallopDistance,
-     {},
-     nullptr,
-     nullptr},
-};
+// A calendar rule, judged at the record's place and evening: "visible" when the rule's test
+// counts there, for either aid (its one call); its quantity the weakest condition's margin in
+// that condition's tolerances (calendar::judgePlace), so that the worst calls are those it
+// misses by most.
+bool judged(const EveningJudgement &j) {
+    return j.counts || !std::isnan(j.margin);
+}
+double marginOf(const EveningJudgement &j) {
+    return judged(j) ? j.margin / (j.tolerance > 0 ? j.tolerance : 1.0) : NAN;
+}
+template <size_t K> int calendarClassOf(const Evaluation &e) {
+    return judged(e.calendar[K]) ? (e.calendar[K].counts ? 0 : 1) : -1;
+}
+template <size_t K> double calendarValue(const Evaluation &e) {
+    return marginOf(e.calendar[K]);
+}
+template <size_t K> bool calendarPredicts(const Evaluation &e, Aid) {
+    return e.calendar[K].counts;
+}
+template <size_t K> double calendarDistance(const Evaluation &e, Aid) {
+    return judged(e.calendar[K]) ? std::fabs(marginOf(e.calendar[K])) : kInf;
+}
+
+template <size_t K> CriterionRule calendarCriterion() {
+    const MonthRule rule = kCalendarRules[K];
+    return {monthRuleName(rule),
+            std::string(monthRuleName(rule)) + ": " + placeTestText(scoredPhase(rule)),
+            "margin",
+            {"visible", "not visible"},
+            "no sunset",
+            calendarClassOf<K>,
+            calendarValue<K>,
+            calendarPredicts<K>,
+            calendarDistance<K>,
+            {},
+            nullptr,
+            nullptr};
+}
+
+template <size_t... K>
+void addCalendarCriteria(std::vector<CriterionRule> &t, std::index_sequence<K...>) {
+    (t.push_back(calendarCriterion<K>()), ...);
+}
+
+std::vector<CriterionRule> makeCriteria() {
+    std::vector<CriterionRule> t;
+    t.push_back({"yallop",
+                 "Yallop (1997) q",
+                 "q",
+                 {"A", "B", "C", "D", "E", "F"},
+                 "no crescent",
+                 yallopClassOf,
+                 yallopValue,
+                 yallopPredicts,
+                 yallopDistance,
+                 std::vector<double>(std::begin(kYallopLimits), std::end(kYallopLimits)),
+                 yallopArcv,
+                 yallopLimit});
+    t.push_back({"odeh",
+                 "Odeh (2004) V",
+                 "V",
+                 {"A", "B", "C", "D"},
+                 "no crescent",
+                 odehClassOf,
+                 odehValue,
+                 odehPredicts,
+                 odehDistance,
+                 std::vector<double>(std::begin(kOdehLimits), std::end(kOdehLimits)),
+                 odehArcv,
+                 odehLimit});
+    t.push_back({"telvor",
+                 "the saver's test",
+                 "code",
+                 {"visible", "not visible"},
+                 "no crescent",
+                 saverClassOf,
+                 saverValue,
+                 saverPredicts,
+                 yallopDistance,
+                 {},
+                 nullptr,
+                 nullptr});
+    addCalendarCriteria(t, std::make_index_sequence<kCalendarRuleCount>());
+    return t;
+}
+
+const std::vector<CriterionRule> &criteriaTable() {
+    static const std::vector<CriterionRule> table = makeCriteria();
+    return table;
+}
 
 double ratio(double num, double den) {
     return den == 0 ? NAN : num / den;
@@ -120,14 +176,27 @@ bool seenWith(Result r, Aid aid) {
     return aid == Aid::NakedEye ? seenNakedEye(r) : seen(r);
 }
 
+const Phase &scoredPhase(MonthRule rule) {
+    return ruleEntry(rule).phases.back();
+}
+
 std::span<const CriterionRule> criteria() {
-    return kCriteria;
+    return criteriaTable();
 }
 
 const CriterionRule *findCriterion(const std::string &name) {
-    for (const CriterionRule &r : kCriteria)
+    for (const CriterionRule &r : criteriaTable())
         if (name == r.name) return &r;
     return nullptr;
+}
+
+bool calendarSlot(const CriterionRule &rule, size_t &slot) {
+    for (size_t k = 0; k < kCalendarRuleCount; ++k)
+        if (std::string(rule.name) == monthRuleName(kCalendarRules[k])) {
+            slot = k;
+            return true;
+        }
+    return false;
 }
 
 double yallopArcv(double q, double w) {
@@ -180,9 +249,13 @@ std::vector<Evaluation> evaluateAll(std::span<const Observation> records, int pr
                         e = out[indices[j - 1]];
                         continue;
                     }
-                    e.sighting = almanac::evaluate(*table, records[i].place);
+                    const almanac::Observer o = almanac::observerOf(records[i].place);
+                    e.sighting = almanac::evaluate(*table, o);
                     if (e.sighting.hasCrescent && saver)
                         e.saverCode = saver(records[i].place, e.sighting.bestTime, probability);
+                    for (size_t k = 0; k < kCalendarRuleCount; ++k)
+                        e.calendar[k] = judgePlace(scoredPhase(kCalendarRules[k]), *table, o,
+                                                   e.sighting.evening);
                 }
             }
         }
@@ -236,8 +309,8 @@ CriterionScore score(const CriterionRule &rule, std::span<const Observation> rec
         const bool seen = seenWith(records[i].result, aid);
         const bool predicted = rule.predicts(e, aid);
         out.table.add(seen, predicted);
-        ClassCount &cls = out.classes[e.sighting.hasCrescent ? static_cast<size_t>(rule.classOf(e))
-                                                             : rule.classes.size()];
+        const int k = rule.classOf(e);
+        ClassCount &cls = out.classes[k >= 0 ? static_cast<size_t>(k) : rule.classes.size()];
         ++cls.records;
         if (seen) ++cls.seen;
         if (seen != predicted) wrong.push_back({rule.distance(e, aid), i});

@@ -574,6 +574,34 @@ TEST(ObslogPlot, CurvesPassTheirKnownPoints) {
     EXPECT_EQ(p.at(f.x(0.9) + 4, f.y(4)), kNotSeenColour);
 }
 
+// The call's limit is the heavier curve for the aid scored: with optical aid Yallop's D/E limit
+// (q = -0.232) and Odeh's C/D limit (V = -0.96), with the naked eye q = -0.014 and V = 5.65.
+TEST(ObslogPlot, TheCallsLimitIsDrawnHeavier) {
+    const std::vector<PlotPoint> none;
+    const PlotFrame f = plotFrame(none);
+    const CriterionRule *rules[] = {findCriterion("yallop"), findCriterion("odeh")};
+    for (Aid aid : {Aid::NakedEye, Aid::Optical}) {
+        const Picture p = drawPlot(none, rules, aid, f, "test");
+        // Rows of the criterion's colour in the column of W 0.5' within 4 pixels of the curve.
+        auto thickness = [&](double arcv, uint32_t colour) {
+            int n = 0;
+            for (int dy = -4; dy <= 4; ++dy)
+                if (p.at(f.x(0.5), f.y(arcv) + dy) == colour) ++n;
+            return n;
+        };
+        for (double q : kYallopLimits) {
+            const bool call = q == (aid == Aid::NakedEye ? -0.014 : -0.232);
+            const int t = thickness(yallopArcv(q, 0.5), curveColour(0));
+            EXPECT_TRUE(call ? t >= 3 : (t >= 1 && t <= 2)) << "q " << q << " thickness " << t;
+        }
+        for (double v : kOdehLimits) {
+            const bool call = v == (aid == Aid::NakedEye ? 5.65 : -0.96);
+            const int t = thickness(odehArcv(v, 0.5), curveColour(1));
+            EXPECT_TRUE(call ? t >= 3 : (t >= 1 && t <= 2)) << "V " << v << " thickness " << t;
+        }
+    }
+}
+
 TEST(ObslogPlot, FrameHoldsThePoints) {
     const PlotFrame small = plotFrame({});
     EXPECT_EQ(small.wMax, 1.5);

@@ -39,10 +39,25 @@ EveningTable::EveningTable(CivilDate date, const EveningTable *neighbour) : date
         n.siderealTime = sidereal + turns;
     }
     conjunctions_.fill(std::numeric_limits<double>::quiet_NaN());
-    double c = almanac::conjunctionBefore(start_);
+    // The conjunctions an earlier neighbour found, where they reach: from the last one at or
+    // before this window's start to the first one after its end. Each was found to 1e-7 days
+    // by its own search; a fresh search from another start lands as close to the same root.
+    std::array<double, 4> known{};
+    size_t count = 0;
+    if (neighbour && neighbour->start_ <= start_ && start_ < neighbour->endUt()) {
+        for (double k : neighbour->conjunctions_)
+            if (!std::isnan(k)) known[count++] = k;
+        if (!std::isnan(neighbour->nextConjunction_)) known[count++] = neighbour->nextConjunction_;
+    }
+    // The known ones from the last at or before start_; usable when that one is among them.
+    size_t first = count;
+    for (size_t i = 0; i < count; ++i)
+        if (known[i] <= start_) first = i;
+    double c = first < count ? known[first] : almanac::conjunctionBefore(start_);
+    size_t from = first + 1;
     for (size_t i = 0; i < conjunctions_.size() && c <= endUt(); ++i) {
         conjunctions_[i] = c;
-        c = almanac::conjunctionAfter(c + 1.0);
+        c = from < count ? known[from++] : almanac::conjunctionAfter(c + 1.0);
     }
     nextConjunction_ = c > endUt() ? c : almanac::conjunctionAfter(endUt());
 }

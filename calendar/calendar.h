@@ -173,6 +173,20 @@ EveningJudgement judgeEvening(const MonthTableRequest &request, const Phase &pha
                               const almanac::EveningTable &table, double conjunction,
                               bool atGivenPlace = false);
 
+// One place's evening judged by one phase's test, the place being the whole of the rule's site:
+// its own sunset (or best time) counts whatever the hour at Greenwich, without the territory,
+// the globe, the 0h UT limit or the Americas clause of the rule's site. The month is the one of
+// the conjunction nearest the place's sunset (its local mean noon without one). `evening` is
+// almanac::evening(table, observer), passed in by a caller that has it. The result is a single
+// place's EveningJudgement: `counts`, the weakest condition's quantity, value, threshold and
+// margin (NaN where the test has no value there, e.g. without a sunset). The saver's test
+// (RuleTest::TelvorCode) is not available here and never counts.
+EveningJudgement judgePlace(const Phase &phase, const almanac::EveningTable &table,
+                            const almanac::Observer &observer, const almanac::Evening &evening);
+// What judgePlace() tests, in one line from the phase's own thresholds: "the Moon's centre at
+// least 3 deg high (topocentric, refracted), elongation at least 6.4 deg (geocentric), ...".
+std::string placeTestText(const Phase &phase);
+
 // The phase of a rule that governs a month of Hijri year `hijriYear` decided on an evening of
 // civil year `civilYear`.
 const Phase &phaseFor(MonthRule rule, int hijriYear, int civilYear);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <map>
 #include <memory>
@@ -175,11 +176,16 @@ double sunsetOf(const almanac::EveningTable &table, const almanac::Observer &o, 
     return m.sunset;
 }
 
+// One place's result. `memo` keeps what other rules asking for the same evening have found;
+// `known` is the place's evening when the caller has it; with `ownSite` the place is the whole
+// site: its own sunset counts whatever the hour at Greenwich.
 PlaceResult evalPlace(const MonthTableRequest &r, const Phase &p,
                       const almanac::EveningTable &table, const almanac::Observer &o,
-                      const EveningFacts &f, CellMemo *memo = nullptr) {
+                      const EveningFacts &f, CellMemo *memo = nullptr,
+                      const almanac::Evening *known = nullptr, bool ownSite = false) {
     CellMemo own;
     CellMemo &m = memo ? *memo : own;
+    if (known && !m.sunsetKnown) m.sunsetKnown = true, m.sunset = known->sunset;
     PlaceResult out;
     out.lat = o.place.latitude;
     out.lon = o.place.longitude;
@@ -219,7 +225,7 @@ PlaceResult evalPlace(const MonthTableRequest &r, const Phase &p,
     }
     case RuleTest::MoonsetAfterSunset:
     case RuleTest::ConjunctionAndMoonset: {
-        const almanac::Evening e = almanac::evening(table, o);
+        const almanac::Evening e = known ? *known : almanac::evening(table, o);
         if (std::isnan(e.sunset)) return out;
         out.valid = true;
         out.time = e.sunset;
@@ -245,7 +251,7 @@ PlaceResult evalPlace(const MonthTableRequest &r, const Phase &p,
     case RuleTest::AltitudeElongation: {
         const double sunset = sunsetOf(table, o, m);
         if (std::isnan(sunset)) return out;
-        if (p.site == RuleSite::GlobeKhgt && !(sunset < f.midnightUt)) {
+        if (p.site == RuleSite::GlobeKhgt && !ownSite && !(sunset < f.midnightUt)) {
             // The later clause: on land in the Americas, the conjunction before dawn in New
             // Zealand.
             if (!inTheAmericas(o.place.latitude, o.place.longitude) ||
@@ -419,13 +425,14 @@ EveningJudgement judgementOf(const Outcome &o, almanac::CivilDate date) {
     return j;
 }
 
-EveningFacts factsFor(const almanac::EveningTable &table, const Phase &p, double conjunction) {
+EveningFacts factsFor(const almanac::EveningTable &table, const Phase &p, double conjunction,
+                      bool ownSite = false) {
     EveningFacts f;
     f.conjunction = conjunction;
     f.midnightUt = almanac::julianDateUt(table.date(), 24.0);
     f.sigmaDeltaT = deltaTUncertainty(table.date().year);
     f.timeTolerance = kEventTolerance + f.sigmaDeltaT;
-    if (p.site == RuleSite::GlobeKhgt) f.nzDawn = newZealandDawn(table);
+    if (p.site == RuleSite::GlobeKhgt && !ownSite) f.nzDawn = newZealandDawn(table);
     return f;
 }
 
@@ -596,6 +603,62 @@ EveningJudgement judgeEvening(const MonthTableRequest &request, const Phase &pha
                               const almanac::EveningTable &table, double conjunction,
                               bool atGivenPlace) {
     return judge(request, phase, table, conjunction, atGivenPlace);
+}
+
+EveningJudgement judgePlace(const Phase &phase, const almanac::EveningTable &table,
+                            const almanac::Observer &observer, const almanac::Evening &evening) {
+    // The month of the evening: the conjunction nearest the place's sunset, the one just past
+    // for a crescent, the one to come on an evening just before it.
+    const double reference =
+        std::isnan(evening.sunset)
+            ? almanac::julianDateUt(table.date(), 12.0) - observer.place.longitude / 360.0
+            : evening.sunset;
+    const double before = table.conjunctionBefore(reference),
+                 after = table.conjunctionAfter(reference);
+    const double conjunction =
+        std::isnan(before) || (!std::isnan(after) && after - reference < reference - before)
+            ? after
+            : before;
+    const MonthTableRequest request; // no land test and no telvor test: neither is asked here
+    Outcome o;
+    if (phase.test == RuleTest::TelvorCode) return judgementOf(o, table.date());
+    merge(o, evalPlace(request, phase, table, observer, factsFor(table, phase, conjunction, true),
+                       nullptr, &evening, true));
+    return judgementOf(o, table.date());
+}
+
+std::string placeTestText(const Phase &p) {
+    auto number = [](double v) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g", v);
+        return std::string(buf);
+    };
+    switch (p.test) {
+    case RuleTest::AltitudeElongation: {
+        const Quantities &q = p.quantities;
+        std::string s = std::string("the Moon's ") + (q.upperLimb ? "upper limb" : "centre") +
+                        " at least " + number(p.minAltitude) + " deg high (" +
+                        (q.altitudeTopocentric ? "topocentric" : "geocentric") +
+                        (q.altitudeRefracted ? ", refracted" : ", airless") +
+                        "), elongation at least " + number(p.minElongation) + " deg (" +
+                        (q.elongationTopocentric ? "topocentric" : "geocentric") + ")";
+        if (p.minAgeHours > 0) s += ", age " + number(p.minAgeHours) + " h";
+        return s + ", the conjunction before sunset; at sunset";
+    }
+    case RuleTest::ConjunctionBeforeSunset:
+        return "the conjunction before sunset";
+    case RuleTest::MoonsetAfterSunset:
+        return "the Moon setting after the Sun";
+    case RuleTest::ConjunctionAndMoonset:
+        return "the conjunction before sunset and the Moon's upper limb above the horizon at "
+               "sunset (setting after the Sun)";
+    case RuleTest::ConjunctionBeforeUtHour:
+        return "the conjunction before " + number(p.utHour) + "h UT";
+    case RuleTest::ConjunctionBeforeUtMidnight:
+        return "the conjunction before 0h UT after the evening";
+    default:
+        return p.description;
+    }
 }
 
 std::vector<MonthRow> hijriMonthTable(const MonthTableRequest &request) {

@@ -4,8 +4,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <iterator>
 #include <map>
+#include <optional>
 #include <thread>
+#include <tuple>
+#include <utility>
 
 namespace obslog {
 
@@ -25,7 +29,7 @@ double yallopLimit(Aid aid) {
     return aid == Aid::NakedEye ? kYallopLimits[1] : kYallopLimits[3];
 }
 int yallopClassOf(const Evaluation &e) {
-    return e.sighting.crescent.yallopClass - 'A';
+    return hasCrescent(e) ? e.sighting.crescent.yallopClass - 'A' : -1;
 }
 double yallopValue(const Evaluation &e) {
     return hasCrescent(e) ? e.sighting.crescent.q : NAN;
@@ -46,7 +50,7 @@ double odehLimit(Aid aid) {
     return aid == Aid::NakedEye ? kOdehLimits[0] : kOdehLimits[2];
 }
 int odehClassOf(const Evaluation &e) {
-    return e.sighting.crescent.odehZone - 'A';
+    return hasCrescent(e) ? e.sighting.crescent.odehZone - 'A' : -1;
 }
 double odehValue(const Evaluation &e) {
     return hasCrescent(e) ? e.sighting.crescent.V : NAN;
@@ -62,7 +66,7 @@ double odehDistance(const Evaluation &e, Aid aid) {
 // The saver's own test: visible when the engine's code is 100, whatever the aid. It is a yes or
 // no without a margin, so its wrong calls are ranked by Yallop's q against his boundary.
 int saverClassOf(const Evaluation &e) {
-    return e.saverCode == 100 ? 0 : 1;
+    return hasCrescent(e) ? (e.saverCode == 100 ? 0 : 1) : -1;
 }
 double saverValue(const Evaluation &e) {
     return hasCrescent(e) ? e.saverCode : NAN;
@@ -71,41 +75,96 @@ bool saverPredicts(const Evaluation &e, Aid) {
     return hasCrescent(e) && e.saverCode == 100;
 }
 
-const CriterionRule kCriteria[] = {
-    {"yallop",
-     "Yallop (1997) q",
-     "q",
-     {"A", "B", "C", "D", "E", "F"},
-     yallopClassOf,
-     yallopValue,
-     yallopPredicts,
-     yallopDistance,
-     std::vector<double>(std::begin(kYallopLimits), std::end(kYallopLimits)),
-     yallopArcv,
-     yallopLimit},
-    {"odeh",
-     "Odeh (2004) V",
-     "V",
-     {"A", "B", "C", "D"},
-     odehClassOf,
-     odehValue,
-     odehPredicts,
-     odehDistance,
-     std::vector<double>(std::begin(kOdehLimits), std::end(kOdehLimits)),
-     odehArcv,
-     odehLimit},
-    {"telvor",
-     "the saver's test",
-     "code",
-     {"visible", "not visible"},
-     saverClassOf,
-     saverValue,
-     saverPredicts,
-     yallopDistance,
-     {},
-     nullptr,
-     nullptr},
-};
+// A calendar rule, judged at the record's place and evening: "visible" when the rule's test
+// counts there, for either aid (its one call); its quantity the weakest condition's margin in
+// that condition's tolerances (calendar::judgePlace), so that the worst calls are those it
+// misses by most.
+bool judged(const EveningJudgement &j) {
+    return j.counts || !std::isnan(j.margin);
+}
+double marginOf(const EveningJudgement &j) {
+    return judged(j) ? j.margin / (j.tolerance > 0 ? j.tolerance : 1.0) : NAN;
+}
+template <size_t K> int calendarClassOf(const Evaluation &e) {
+    return judged(e.calendar[K]) ? (e.calendar[K].counts ? 0 : 1) : -1;
+}
+template <size_t K> double calendarValue(const Evaluation &e) {
+    return marginOf(e.calendar[K]);
+}
+template <size_t K> bool calendarPredicts(const Evaluation &e, Aid) {
+    return e.calendar[K].counts;
+}
+template <size_t K> double calendarDistance(const Evaluation &e, Aid) {
+    return judged(e.calendar[K]) ? std::fabs(marginOf(e.calendar[K])) : kInf;
+}
+
+template <size_t K> CriterionRule calendarCriterion() {
+    const MonthRule rule = kCalendarRules[K];
+    return {monthRuleName(rule),
+            std::string(monthRuleName(rule)) + ": " + placeTestText(scoredPhase(rule)),
+            "margin",
+            {"visible", "not visible"},
+            "no sunset",
+            calendarClassOf<K>,
+            calendarValue<K>,
+            calendarPredicts<K>,
+            calendarDistance<K>,
+            {},
+            nullptr,
+            nullptr};
+}
+
+template <size_t... K>
+void addCalendarCriteria(std::vector<CriterionRule> &t, std::index_sequence<K...>) {
+    (t.push_back(calendarCriterion<K>()), ...);
+}
+
+std::vector<CriterionRule> makeCriteria() {
+    std::vector<CriterionRule> t;
+    t.push_back({"yallop",
+                 "Yallop (1997) q",
+                 "q",
+                 {"A", "B", "C", "D", "E", "F"},
+                 "no crescent",
+                 yallopClassOf,
+                 yallopValue,
+                 yallopPredicts,
+                 yallopDistance,
+                 std::vector<double>(std::begin(kYallopLimits), std::end(kYallopLimits)),
+                 yallopArcv,
+                 yallopLimit});
+    t.push_back({"odeh",
+                 "Odeh (2004) V",
+                 "V",
+                 {"A", "B", "C", "D"},
+                 "no crescent",
+                 odehClassOf,
+                 odehValue,
+                 odehPredicts,
+                 odehDistance,
+                 std::vector<double>(std::begin(kOdehLimits), std::end(kOdehLimits)),
+                 odehArcv,
+                 odehLimit});
+    t.push_back({"telvor",
+                 "the saver's test",
+                 "code",
+                 {"visible", "not visible"},
+                 "no crescent",
+                 saverClassOf,
+                 saverValue,
+                 saverPredicts,
+                 yallopDistance,
+                 {},
+                 nullptr,
+                 nullptr});
+    addCalendarCriteria(t, std::make_index_sequence<kCalendarRuleCount>());
+    return t;
+}
+
+const std::vector<CriterionRule> &criteriaTable() {
+    static const std::vector<CriterionRule> table = makeCriteria();
+    return table;
+}
 
 double ratio(double num, double den) {
     return den == 0 ? NAN : num / den;
@@ -117,14 +176,27 @@ bool seenWith(Result r, Aid aid) {
     return aid == Aid::NakedEye ? seenNakedEye(r) : seen(r);
 }
 
+const Phase &scoredPhase(MonthRule rule) {
+    return ruleEntry(rule).phases.back();
+}
+
 std::span<const CriterionRule> criteria() {
-    return kCriteria;
+    return criteriaTable();
 }
 
 const CriterionRule *findCriterion(const std::string &name) {
-    for (const CriterionRule &r : kCriteria)
+    for (const CriterionRule &r : criteriaTable())
         if (name == r.name) return &r;
     return nullptr;
+}
+
+bool calendarSlot(const CriterionRule &rule, size_t &slot) {
+    for (size_t k = 0; k < kCalendarRuleCount; ++k)
+        if (std::string(rule.name) == monthRuleName(kCalendarRules[k])) {
+            slot = k;
+            return true;
+        }
+    return false;
 }
 
 double yallopArcv(double q, double w) {
@@ -138,30 +210,58 @@ double odehArcv(double v, double w) {
 std::vector<Evaluation> evaluateAll(std::span<const Observation> records, int probability,
                                     const SaverTest &saver, int threads) {
     std::vector<Evaluation> out(records.size());
-    // The records of each date, so that each evening table is built once.
-    std::map<std::tuple<int, int, int>, std::vector<size_t>> byDate;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const almanac::CivilDate &d = records[i].date;
-        byDate[{d.year, d.month, d.day}].push_back(i);
-    }
-    std::vector<const std::vector<size_t> *> groups;
-    for (const auto &[date, indices] : byDate)
-        groups.push_back(&indices);
+    // The records of each date (by day number, so in date order), so that each evening table
+    // is built once.
+    std::map<long, std::vector<size_t>> byDate;
+    for (size_t i = 0; i < records.size(); ++i)
+        byDate[std::lround(almanac::julianDateUt(records[i].date))].push_back(i);
+    // Runs of dates at most two days apart: each table after the first of a run takes the
+    // nodes and conjunctions it shares with the one before, a third to two thirds of the work.
+    using Group = std::map<long, std::vector<size_t>>::const_iterator;
+    std::vector<std::pair<Group, Group>> runs;
+    for (Group g = byDate.begin(); g != byDate.end(); ++g)
+        if (runs.empty() || g->first - std::prev(g)->first > 2)
+            runs.push_back({g, std::next(g)});
+        else
+            runs.back().second = std::next(g);
     std::atomic<size_t> next{0};
     auto work = [&] {
-        for (size_t g; (g = next.fetch_add(1)) < groups.size();) {
-            const std::vector<size_t> &indices = *groups[g];
-            const almanac::EveningTable table(records[indices.front()].date);
-            for (size_t i : indices) {
-                Evaluation &e = out[i];
-                e.sighting = almanac::evaluate(table, records[i].place);
-                if (e.sighting.hasCrescent && saver)
-                    e.saverCode = saver(records[i].place, e.sighting.bestTime, probability);
+        for (size_t k; (k = next.fetch_add(1)) < runs.size();) {
+            std::optional<almanac::EveningTable> table;
+            for (Group g = runs[k].first; g != runs[k].second; ++g) {
+                const almanac::CivilDate date = records[g->second.front()].date;
+                if (table)
+                    table.emplace(date, almanac::EveningTable(*table));
+                else
+                    table.emplace(date);
+                // The records of one place on one date share their evaluation.
+                std::vector<size_t> indices = g->second;
+                auto key = [&](size_t i) {
+                    const almanac::Place &p = records[i].place;
+                    return std::tuple(p.latitude, p.longitude, p.height);
+                };
+                std::stable_sort(indices.begin(), indices.end(),
+                                 [&](size_t a, size_t b) { return key(a) < key(b); });
+                for (size_t j = 0; j < indices.size(); ++j) {
+                    const size_t i = indices[j];
+                    Evaluation &e = out[i];
+                    if (j > 0 && key(indices[j - 1]) == key(i)) {
+                        e = out[indices[j - 1]];
+                        continue;
+                    }
+                    const almanac::Observer o = almanac::observerOf(records[i].place);
+                    e.sighting = almanac::evaluate(*table, o);
+                    if (e.sighting.hasCrescent && saver)
+                        e.saverCode = saver(records[i].place, e.sighting.bestTime, probability);
+                    for (size_t k = 0; k < kCalendarRuleCount; ++k)
+                        e.calendar[k] = judgePlace(scoredPhase(kCalendarRules[k]), *table, o,
+                                                   e.sighting.evening);
+                }
             }
         }
     };
     unsigned n = threads > 0 ? static_cast<unsigned>(threads) : std::thread::hardware_concurrency();
-    n = std::clamp<unsigned>(n, 1, static_cast<unsigned>(std::max<size_t>(groups.size(), 1)));
+    n = std::clamp<unsigned>(n, 1, static_cast<unsigned>(std::max<size_t>(runs.size(), 1)));
     std::vector<std::thread> pool;
     for (unsigned t = 1; t < n; ++t)
         pool.emplace_back(work);
@@ -209,8 +309,8 @@ CriterionScore score(const CriterionRule &rule, std::span<const Observation> rec
         const bool seen = seenWith(records[i].result, aid);
         const bool predicted = rule.predicts(e, aid);
         out.table.add(seen, predicted);
-        ClassCount &cls = out.classes[e.sighting.hasCrescent ? static_cast<size_t>(rule.classOf(e))
-                                                             : rule.classes.size()];
+        const int k = rule.classOf(e);
+        ClassCount &cls = out.classes[k >= 0 ? static_cast<size_t>(k) : rule.classes.size()];
         ++cls.records;
         if (seen) ++cls.seen;
         if (seen != predicted) wrong.push_back({rule.distance(e, aid), i});

@@ -11,13 +11,16 @@
 // 2 x 2 contingency table"). A score whose denominator is 0 is NaN.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "almanac/almanac.h"
+#include "calendar/calendar.h"
 #include "obslog/record.h"
 
 namespace obslog {
@@ -34,23 +37,37 @@ bool seenWith(Result r, Aid aid);
 // (Julian date UT) and a probability setting (percent, 1..99).
 using SaverTest = std::function<int(const almanac::Place &place, double jdUt, int probability)>;
 
+// The month-start rules scored as criteria, in this order: the calendar's rule table judges
+// each at the record's place and evening (calendar::judgePlace), the rule as it now stands (its
+// last phase). Umm al-Qura's and the FCNA's present tests are, at one place, those of
+// wujudul-hilal and khgt, so they are not repeated.
+constexpr MonthRule kCalendarRules[] = {MonthRule::Mabims, MonthRule::Khgt, MonthRule::Diyanet,
+                                        MonthRule::WujudulHilal};
+constexpr size_t kCalendarRuleCount = std::size(kCalendarRules);
+// The phase of a calendar rule that is scored.
+const Phase &scoredPhase(MonthRule rule);
+
 // One record's evening, as `telvor sighting` evaluates it: the evening of the record's date at
-// its place, the best time and the crescent there, and the saver's code at the best time.
+// its place, the best time and the crescent there, and the saver's code at the best time; and
+// each calendar rule's judgement of that evening at that place.
 struct Evaluation {
     almanac::Sighting sighting;
     int saverCode = 0; // at the request's probability; 0 without a crescent
+    std::array<EveningJudgement, kCalendarRuleCount> calendar{}; // as kCalendarRules
 };
 
 // ---- The criteria, one table -------------------------------------------------------------------
 
 struct CriterionRule {
     const char *name;     // on the command line: "yallop"
-    const char *title;    // "Yallop (1997) q"
-    const char *quantity; // the quantity it classifies: "q", "V", "code"
-    // Its classes, best first; an evening without a crescent (no sunset, no moonset, the Moon
-    // setting first) is in none of them.
+    std::string title;    // "Yallop (1997) q"
+    const char *quantity; // the quantity it classifies: "q", "V", "code", "margin"
+    // Its classes, best first; an evening it cannot judge (for the crescent criteria one
+    // without a crescent: no sunset, no moonset, the Moon setting first; for a calendar rule
+    // one without a sunset) is in none of them but in `none`.
     std::vector<const char *> classes;
-    // The class of an evening with a crescent, 0..classes.size()-1.
+    const char *none; // "no crescent", "no sunset"
+    // The class of an evening, 0..classes.size()-1, or -1 for `none`.
     int (*classOf)(const Evaluation &);
     // The value of `quantity` (NaN without a crescent).
     double (*value)(const Evaluation &);
@@ -67,8 +84,13 @@ struct CriterionRule {
     double (*callLimit)(Aid);
 };
 
-// Every criterion: yallop, odeh, telvor.
+// Every criterion: yallop, odeh, telvor, then the calendar rules of kCalendarRules (their
+// quantity the weakest condition's margin in its tolerances, as the calendar measures it; their
+// call "visible", the same for either aid).
 std::span<const CriterionRule> criteria();
+// The calendar rule a criterion is, or false for yallop, odeh and telvor; `slot` its index in
+// kCalendarRules and Evaluation::calendar.
+bool calendarSlot(const CriterionRule &rule, size_t &slot);
 // The rule of a name, or nullptr.
 const CriterionRule *findCriterion(const std::string &name);
 
@@ -85,8 +107,10 @@ constexpr double kOdehLimits[] = {5.65, 2.0, -0.96};
 // ---- Evaluating the records ---------------------------------------------------------------------
 
 // Evaluates every record: one evening table per distinct date, shared by all the records of
-// that date, the dates spread over `threads` threads (0: one per hardware thread). `saver` may
-// be empty: the saver's codes are then 0.
+// that date and built from the table of the date before when that is at most two days earlier
+// (almanac::EveningTable's neighbour constructor), one evaluation per place and date; the runs
+// of dates spread over `threads` threads (0: one per hardware thread). `saver` may be empty:
+// the saver's codes are then 0.
 std::vector<Evaluation> evaluateAll(std::span<const Observation> records, int probability,
                                     const SaverTest &saver, int threads = 0);
 

@@ -617,6 +617,37 @@ TEST(AlmanacTable, ConjunctionAfter) {
     EXPECT_TRUE(std::isnan(table.conjunctionAfter(newMoon + 40)));
 }
 
+// A table built from the day before's (or two days before's) takes its nodes and conjunctions:
+// it answers as a fresh table does, the conjunctions to the searches' 1e-7 days, across the
+// new moon of 10 March 2024 coming into the window, inside it and leaving it.
+TEST(AlmanacTable, FromItsNeighbourAnswersAsAFreshOne) {
+    for (int gap : {1, 2}) {
+        EveningTable previous({2024, 3, 1});
+        for (int day = 1 + gap; day <= 14; day += gap) {
+            const CivilDate date{2024, 3, day};
+            const EveningTable shared(date, previous), fresh(date);
+            const std::string name = "gap " + std::to_string(gap) + " day " + std::to_string(day);
+            for (double t = shared.startUt() - 30; t < shared.endUt() + 30; t += 0.25) {
+                const double a = shared.conjunctionBefore(t), b = fresh.conjunctionBefore(t);
+                EXPECT_TRUE(std::fabs(a - b) < 1e-6 || (std::isnan(a) && std::isnan(b)))
+                    << name << " before " << t;
+                const double c = shared.conjunctionAfter(t), d = fresh.conjunctionAfter(t);
+                EXPECT_TRUE(std::fabs(c - d) < 1e-6 || (std::isnan(c) && std::isnan(d)))
+                    << name << " after " << t;
+            }
+            for (double t = shared.startUt(); t <= shared.endUt(); t += 0.1) {
+                const Geocentric a = shared.at(t), b = fresh.at(t);
+                for (int k = 0; k < 3; ++k) {
+                    EXPECT_NEAR(a.moon[k], b.moon[k], 1e-4) << name; // km
+                    EXPECT_NEAR(a.sun[k], b.sun[k], 1e-2) << name;
+                }
+                EXPECT_NEAR(a.siderealTime, b.siderealTime, 1e-9) << name;
+            }
+            previous = shared;
+        }
+    }
+}
+
 // Meeus, Astronomical Algorithms (2nd ed., 1998), example 48.a: 1992 April 12 at 0h TD, the
 // Moon at RA 134.6885, Dec +13.7684 and the Sun at RA 20.6579, Dec +8.6964 (example 47.a and
 // 25.a); the bright limb's position angle is 285.0 degrees.

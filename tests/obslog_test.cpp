@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -367,6 +368,171 @@ TEST(ObslogScore, EvaluationSharesTablesAndAgreesWithTheAlmanac) {
     EXPECT_EQ(sweep[0].seenPredicted, 0);
 }
 
+// The shared tables (a run of dates each built from the one before, one evaluation per place
+// and date) score exactly as a fresh table per record does: the same tables, classes and worst
+// calls for every criterion, the quantities within 1e-9 of their units.
+TEST(ObslogScore, SharedTablesScoreAsFreshOnes) {
+    const char *dates[] = {"2000-01-06", "2000-01-07", "2000-01-08", "2000-01-10",
+                           "2000-01-13", "2000-02-05", "2000-02-06", "2000-07-01"};
+    const double places[][2] = {{21.4225, 39.8262}, {-33.92, 18.42}, {51.5, -0.1},
+                                {35.0, -118.0},     {-7.8, 110.4},   {21.4225, 39.8262}};
+    std::vector<Observation> r;
+    int k = 0;
+    for (const char *d : dates)
+        for (const auto &p : places)
+            r.push_back(record(d, p[0], p[1], ++k % 3 ? Result::NotSeen : Result::NakedEye));
+    const SaverTest saver = [](const almanac::Place &p, double jd, int probability) {
+        return std::fmod(jd * 1000 + p.latitude, 100) < probability ? 100 : 0;
+    };
+    const std::vector<Evaluation> shared = evaluateAll(r, 50, saver, 2);
+    std::vector<Evaluation> fresh(r.size());
+    for (size_t i = 0; i < r.size(); ++i) {
+        fresh[i].sighting = almanac::sighting(r[i].place, r[i].date);
+        if (fresh[i].sighting.hasCrescent)
+            fresh[i].saverCode = saver(r[i].place, fresh[i].sighting.bestTime, 50);
+        const almanac::EveningTable table(r[i].date);
+        for (size_t k = 0; k < kCalendarRuleCount; ++k)
+            fresh[i].calendar[k] =
+                judgePlace(scoredPhase(kCalendarRules[k]), table, almanac::observerOf(r[i].place),
+                           fresh[i].sighting.evening);
+    }
+    auto near = [](double x, double y, double tolerance) {
+        return std::fabs(x - y) <= tolerance || (std::isnan(x) && std::isnan(y));
+    };
+    for (size_t i = 0; i < r.size(); ++i) {
+        const almanac::Sighting &a = shared[i].sighting, &b = fresh[i].sighting;
+        const std::string name = "record " + std::to_string(i);
+        EXPECT_EQ(a.evening.state, b.evening.state) << name;
+        EXPECT_TRUE(near(a.evening.sunset, b.evening.sunset, 1e-9)) << name;
+        EXPECT_TRUE(near(a.evening.moonset, b.evening.moonset, 1e-9)) << name;
+        EXPECT_TRUE(near(a.conjunction, b.conjunction, 1e-6)) << name; // days
+        EXPECT_TRUE(near(a.crescent.q, b.crescent.q, 1e-9)) << name;
+        EXPECT_TRUE(near(a.crescent.V, b.crescent.V, 1e-9)) << name;
+        EXPECT_EQ(shared[i].saverCode, fresh[i].saverCode) << name;
+        for (size_t k = 0; k < kCalendarRuleCount; ++k) {
+            EXPECT_EQ(shared[i].calendar[k].counts, fresh[i].calendar[k].counts) << name;
+            EXPECT_TRUE(near(shared[i].calendar[k].margin, fresh[i].calendar[k].margin, 1e-4))
+                << name << " " << monthRuleName(kCalendarRules[k]);
+        }
+    }
+    for (const CriterionRule &rule : criteria())
+        for (Aid aid : {Aid::NakedEye, Aid::Optical}) {
+            const std::string name =
+                std::string(rule.name) + (aid == Aid::NakedEye ? " eye" : " aid");
+            const CriterionScore a = score(rule, r, shared, aid, 20),
+                                 b = score(rule, r, fresh, aid, 20);
+            EXPECT_EQ(a.table.seenPredicted, b.table.seenPredicted) << name;
+            EXPECT_EQ(a.table.predictedNotSeen, b.table.predictedNotSeen) << name;
+            EXPECT_EQ(a.table.seenNotPredicted, b.table.seenNotPredicted) << name;
+            EXPECT_EQ(a.table.neither, b.table.neither) << name;
+            ASSERT_EQ(a.classes.size(), b.classes.size()) << name;
+            for (size_t c = 0; c < a.classes.size(); ++c)
+                EXPECT_EQ(a.classes[c].records, b.classes[c].records) << name << " class " << c;
+            EXPECT_EQ(a.worst, b.worst) << name;
+        }
+}
+
+// The calendar rules scored at each record's own place and evening, against the quantities
+// worked out here from the almanac's sky at sunset: MABIMS's 2021 criterion, altitude >= 3 deg
+// (topocentric, refracted) and elongation >= 6.4 deg (geocentric) (MABIMS, agreement of 2021,
+// Rekomendasi Jakarta 2017); the Istanbul 2016 criterion as KHGT measures it, altitude >= 5 deg
+// and elongation >= 8 deg, both geocentric (Pedoman KHGT, Muhammadiyah 2024), and as Diyanet
+// does, both topocentric and the altitude refracted; wujudul hilal, the conjunction before
+// sunset and the Moon's upper limb above the horizon then (Pedoman Hisab Muhammadiyah, 2009).
+// A grid of places on four evenings about two new moons holds records on either side of each
+// threshold; every call must follow its own conditions, for either aid.
+TEST(ObslogScore, CalendarRulesCallByTheirThresholdsAtThePlace) {
+    std::vector<Observation> r;
+    for (const char *d : {"2024-03-10", "2024-03-11", "2024-04-08", "2024-04-09"})
+        for (int lat = -50; lat <= 50; lat += 5)
+            for (int lon = -180; lon < 180; lon += 10)
+                r.push_back(record(d, lat, lon, Result::NakedEye));
+    const std::vector<Evaluation> e = evaluateAll(r, 50, SaverTest{}, 2);
+    std::map<int, almanac::EveningTable> tables; // by day of the year's months
+    for (const Observation &o : r)
+        tables.try_emplace(o.date.month * 100 + o.date.day, o.date);
+    struct Rule {
+        const char *name;
+        double altitude, elongation;
+        bool topocentric, refracted, elongationTopocentric; // how the two are measured
+        bool wujudul;
+    } rules[] = {{"mabims", 3, 6.4, true, true, false, false},
+                 {"khgt", 5, 8, false, false, false, false},
+                 {"diyanet", 5, 8, true, true, true, false},
+                 {"wujudul-hilal", 0, 0, false, false, false, true}};
+    constexpr double d2r = 3.141592653589793 / 180;
+    for (const Rule &x : rules) {
+        const CriterionRule *rule = findCriterion(x.name);
+        ASSERT_NE(rule, nullptr) << x.name;
+        int below[2] = {0, 0}, above[2] = {0, 0}; // near the altitude's / elongation's (or lag's
+                                                  // and conjunction's) threshold
+        for (size_t i = 0; i < r.size(); ++i) {
+            const almanac::Evening &ev = e[i].sighting.evening;
+            const std::string name = std::string(x.name) + " record " + std::to_string(i);
+            if (std::isnan(ev.sunset)) {
+                EXPECT_FALSE(rule->predicts(e[i], Aid::NakedEye)) << name;
+                continue;
+            }
+            const almanac::EveningTable &table = tables.at(r[i].date.month * 100 + r[i].date.day);
+            const almanac::Observer o = almanac::observerOf(r[i].place);
+            const double before = table.conjunctionBefore(ev.sunset),
+                         after = table.conjunctionAfter(ev.sunset);
+            const double conj = after - ev.sunset < ev.sunset - before ? after : before;
+            const double ageHours = (ev.sunset - conj) * 24;
+            bool expected = false;
+            double m1 = 0, m2 = 0; // the two margins watched
+            if (x.wujudul) {
+                const bool sets = ev.state == almanac::EveningState::Ok ||
+                                  ev.state == almanac::EveningState::NoMoonset;
+                expected = ageHours > 0 && sets;
+                m1 = ageHours > 0 ? (sets ? 1 : -1) * std::fabs(ev.lagMinutes) / 60 : 99;
+                m2 = sets ? ageHours : 99;
+            } else {
+                const almanac::Geocentric g = table.at(ev.sunset);
+                const almanac::Sky sky = almanac::skyAt(g, o);
+                double alt =
+                    x.topocentric ? sky.moonTopocentric.altitude : sky.moonGeocentric.altitude;
+                if (x.refracted) alt += almanac::refraction(alt);
+                double elong;
+                if (x.elongationTopocentric) {
+                    const almanac::Horizontal &s = sky.sunTopocentric, &m = sky.moonTopocentric;
+                    elong = std::acos(std::sin(s.altitude * d2r) * std::sin(m.altitude * d2r) +
+                                      std::cos(s.altitude * d2r) * std::cos(m.altitude * d2r) *
+                                          std::cos((s.azimuth - m.azimuth) * d2r)) /
+                            d2r;
+                } else {
+                    const auto &a = g.sun, &b = g.moon;
+                    elong = std::acos((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) /
+                                      std::sqrt((a[0] * a[0] + a[1] * a[1] + a[2] * a[2]) *
+                                                (b[0] * b[0] + b[1] * b[1] + b[2] * b[2]))) /
+                            d2r;
+                }
+                m1 = elong >= x.elongation && ageHours > 0 ? alt - x.altitude : 99;
+                m2 = alt >= x.altitude && ageHours > 0 ? elong - x.elongation : 99;
+                expected = ageHours > 0 && alt >= x.altitude && elong >= x.elongation;
+                if (std::fabs(alt - x.altitude) < 1e-6 || std::fabs(elong - x.elongation) < 1e-6)
+                    continue; // on the threshold itself to rounding: either call is right
+            }
+            EXPECT_EQ(rule->predicts(e[i], Aid::NakedEye), expected) << name;
+            EXPECT_EQ(rule->predicts(e[i], Aid::Optical), expected) << name;
+            for (int k = 0; k < 2; ++k) {
+                const double m = k == 0 ? m1 : m2;
+                if (m > -0.5 && m < 0) ++below[k];
+                if (m >= 0 && m < 0.5) ++above[k];
+            }
+        }
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_GT(below[k], 0) << x.name << " condition " << k << " just missed";
+            EXPECT_GT(above[k], 0) << x.name << " condition " << k << " just met";
+        }
+    }
+    // The thresholds are the calendar's own table's.
+    EXPECT_EQ(scoredPhase(MonthRule::Mabims).minAltitude, 3);
+    EXPECT_EQ(scoredPhase(MonthRule::Mabims).minElongation, 6.4);
+    EXPECT_EQ(scoredPhase(MonthRule::Khgt).minAltitude, 5);
+    EXPECT_EQ(scoredPhase(MonthRule::Khgt).minElongation, 8);
+}
+
 // ---- The picture ------------------------------------------------------------------------------
 
 // Yallop's q = 0 passes ARCV 11.8371 at W 0 and 11.8371 - 6.3226 + 0.7319 - 0.1018 = 6.1446
@@ -406,6 +572,34 @@ TEST(ObslogPlot, CurvesPassTheirKnownPoints) {
     EXPECT_EQ(p.at(f.x(0.3), f.y(10)), kSeenColour);
     EXPECT_EQ(p.at(f.x(0.9), f.y(4)), 0xffffffu);
     EXPECT_EQ(p.at(f.x(0.9) + 4, f.y(4)), kNotSeenColour);
+}
+
+// The call's limit is the heavier curve for the aid scored: with optical aid Yallop's D/E limit
+// (q = -0.232) and Odeh's C/D limit (V = -0.96), with the naked eye q = -0.014 and V = 5.65.
+TEST(ObslogPlot, TheCallsLimitIsDrawnHeavier) {
+    const std::vector<PlotPoint> none;
+    const PlotFrame f = plotFrame(none);
+    const CriterionRule *rules[] = {findCriterion("yallop"), findCriterion("odeh")};
+    for (Aid aid : {Aid::NakedEye, Aid::Optical}) {
+        const Picture p = drawPlot(none, rules, aid, f, "test");
+        // Rows of the criterion's colour in the column of W 0.5' within 4 pixels of the curve.
+        auto thickness = [&](double arcv, uint32_t colour) {
+            int n = 0;
+            for (int dy = -4; dy <= 4; ++dy)
+                if (p.at(f.x(0.5), f.y(arcv) + dy) == colour) ++n;
+            return n;
+        };
+        for (double q : kYallopLimits) {
+            const bool call = q == (aid == Aid::NakedEye ? -0.014 : -0.232);
+            const int t = thickness(yallopArcv(q, 0.5), curveColour(0));
+            EXPECT_TRUE(call ? t >= 3 : (t >= 1 && t <= 2)) << "q " << q << " thickness " << t;
+        }
+        for (double v : kOdehLimits) {
+            const bool call = v == (aid == Aid::NakedEye ? 5.65 : -0.96);
+            const int t = thickness(odehArcv(v, 0.5), curveColour(1));
+            EXPECT_TRUE(call ? t >= 3 : (t >= 1 && t <= 2)) << "V " << v << " thickness " << t;
+        }
+    }
 }
 
 TEST(ObslogPlot, FrameHoldsThePoints) {

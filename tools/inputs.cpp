@@ -132,7 +132,9 @@ const OptionRule kOptionTable[] = {
     {"skip-bad", nullptr, OptionKind::Flag, 0, 0, nullptr,
      "Take the good lines of a CSV file when some are bad (they are reported)", nullptr, false},
     {"criteria", "LIST", OptionKind::Text, 0, 0, "criterion names separated by commas",
-     "The criteria to score, separated by commas: yallop, odeh, telvor", "all", false},
+     "The criteria to score, separated by commas: yallop, odeh, telvor, and the month-start "
+     "rules mabims, khgt, diyanet and wujudul-hilal judged at each record's place and sunset",
+     "all", false},
     {"aid", "AID", OptionKind::Text, 0, 0, "naked-eye or optical",
      "The call scored: visible to the naked eye, or with optical aid", "naked-eye", false},
     {"worst", "N", OptionKind::Integer, 0, 100000, "a count",

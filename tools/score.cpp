@@ -94,10 +94,23 @@ nlohmann::ordered_json worstJson(const obslog::CriterionRule &rule, const obslog
     j["height"] = o.place.height;
     j["result"] = obslog::resultName(o.result);
     j["call"] = rule.predicts(e, aid) ? "visible" : "not visible";
-    j["class"] = ok ? nlohmann::ordered_json(rule.classes[static_cast<size_t>(rule.classOf(e))])
-                    : nlohmann::ordered_json(nullptr);
+    const int k = rule.classOf(e);
+    j["class"] = k >= 0 ? nlohmann::ordered_json(rule.classes[static_cast<size_t>(k)])
+                        : nlohmann::ordered_json(nullptr);
     j["state"] = almanac::stateName(s.evening.state);
     j[rule.quantity] = number(rule.value(e));
+    size_t slot = 0;
+    if (obslog::calendarSlot(rule, slot)) {
+        // The calendar rule's weakest condition at the place's sunset.
+        const EveningJudgement &c = e.calendar[slot];
+        nlohmann::ordered_json w;
+        w["quantity"] = c.quantity;
+        w["unit"] = c.unit;
+        w["value"] = number(c.value);
+        w["threshold"] = number(c.threshold);
+        w["margin"] = number(c.margin);
+        j["condition"] = w;
+    }
     j["q"] = number(ok ? c.q : NAN);
     j["V"] = number(ok ? c.V : NAN);
     j["arcl"] = number(ok ? c.arcl : NAN);
@@ -128,7 +141,17 @@ std::string worstText(const nlohmann::ordered_json &w) {
                   num("q", 3).c_str(), num("V", 2).c_str(), num("arcl", 1).c_str(),
                   num("arcv", 1).c_str(), num("daz", 1).c_str(), num("width", 2).c_str(),
                   num("lagMinutes", 0).c_str(), num("moonAgeHours", 1).c_str());
-    return line;
+    std::string out = line;
+    if (w.contains("condition") && !w["condition"]["value"].is_null()) {
+        // A calendar rule's deciding condition: "altitude 2.91 deg (3)".
+        const nlohmann::ordered_json &c = w["condition"];
+        const std::string unit = c["unit"].get<std::string>();
+        out.pop_back();
+        out += "  " + c["quantity"].get<std::string>() + " " +
+               fixed(c["value"].get<double>(), unit == "s" ? 0 : 2) + (unit.empty() ? "" : " ") +
+               unit + " (" + fixed(c["threshold"].get<double>(), unit == "s" ? 0 : 2) + ")\n";
+    }
+    return out;
 }
 
 } // namespace
@@ -255,7 +278,9 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
     out["probability"] = probability;
     std::string text;
     char line[300];
-    std::snprintf(line, sizeof line, "%zu %s, %s, %s; each evening at its best time\n\n",
+    std::snprintf(line, sizeof line,
+                  "%zu %s, %s, %s; each evening at its best time (the calendar rules at its "
+                  "sunset)\n\n",
                   records.size(), records.size() == 1 ? "record" : "records",
                   aid == obslog::Aid::NakedEye ? "seen with the naked eye"
                                                : "seen with or without optical aid",
@@ -278,7 +303,7 @@ int runScoreCommand(const Subcommand &sub, const Given &given) {
         nlohmann::ordered_json classes = nlohmann::ordered_json::array();
         details += std::string("\n") + rule->name + " classes (records, seen):";
         for (size_t k = 0; k < s.classes.size(); ++k) {
-            const char *cls = k < rule->classes.size() ? rule->classes[k] : "no crescent";
+            const char *cls = k < rule->classes.size() ? rule->classes[k] : rule->none;
             classes.push_back(
                 {{"class", cls}, {"records", s.classes[k].records}, {"seen", s.classes[k].seen}});
             details += std::string("  ") + cls + " " + std::to_string(s.classes[k].records) + " (" +

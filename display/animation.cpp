@@ -4,6 +4,9 @@
 
 #include "display/display.h"
 #include "shell/settings.h"
+#ifdef _WIN32
+#include "shell/platform/windows_native.h"
+#endif
 
 int32_t saverMode;
 AnimationState animationState;
@@ -67,14 +70,7 @@ void setColumn() {
 int16_t localZoneOffsetMinutes() {
     if (zoneOffsetOverridden) return zoneOffsetOverride;
 #ifdef _WIN32
-    TIME_ZONE_INFORMATION zone;
-    const DWORD kind = GetTimeZoneInformation(&zone);
-    LONG bias = zone.Bias; // UT minus local time, in minutes
-    if (kind == TIME_ZONE_ID_DAYLIGHT)
-        bias += zone.DaylightBias;
-    else if (kind == TIME_ZONE_ID_STANDARD)
-        bias += zone.StandardBias;
-    return static_cast<int16_t>(-bias);
+    return windowsLocalZoneOffsetMinutes();
 #else
     return localZoneOffsetAt(std::time(nullptr));
 #endif
@@ -106,7 +102,7 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
         return quit();
-#ifdef _WIN32
+#ifdef TELVOR_NATIVE_WIN32
     case WM_ERASEBKGND:
         if (!blackSurround) break;
         {

@@ -246,11 +246,17 @@ std::string Log::list(std::vector<Observation> &records) const {
 }
 
 std::string defaultLogPath() {
+#ifdef _WIN32
+    // The roaming application data folder, where the saver keeps its settings too.
+    const char *appData = std::getenv("APPDATA");
+    return appData && appData[0] ? std::string(appData) + "\\TELVOR\\observations.sqlite" : "";
+#else
     const char *data = std::getenv("XDG_DATA_HOME");
     if (data && data[0] == '/') return std::string(data) + "/telvor/observations.sqlite";
     const char *home = std::getenv("HOME");
     if (home && home[0]) return std::string(home) + "/.local/share/telvor/observations.sqlite";
     return "";
+#endif
 }
 
 } // namespace obslog

@@ -52,7 +52,8 @@ class Log {
 
 // The default log: $XDG_DATA_HOME/telvor/observations.sqlite, where XDG_DATA_HOME defaults to
 // $HOME/.local/share (an unset or relative XDG_DATA_HOME is ignored, as the XDG Base Directory
-// Specification says). Reads the environment; "" when neither variable gives a folder.
+// Specification says). On Windows %APPDATA%\TELVOR\observations.sqlite. Reads the environment;
+// "" when no variable gives a folder.
 std::string defaultLogPath();
 
 } // namespace obslog

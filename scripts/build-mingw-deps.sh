@@ -1,13 +1,14 @@
 #!/bin/sh
 # Builds the static mingw-w64 libraries that telvor.exe needs and Debian packages for the host
-# only (ERFA, libpng over libz-mingw-w64-dev) from Debian's own source packages, for i686 and
-# x86_64. Sources come through apt-get source with a private apt configuration (deb-src entries
+# only (ERFA, libpng over libz-mingw-w64-dev, SQLite) from Debian's own source packages, for i686
+# and x86_64. Sources come through apt-get source with a private apt configuration (deb-src entries
 # for the machine's Debian archives and suites) in the build tree; the machine's apt setup is
 # only read. Each library is built once per source version into
 #   build-mingw-deps/<package>-<version>/<arch>/{include,lib}
 # and a later run with the same versions does nothing. The version asked for is the source
 # version of the host's -dev package (the same library on both systems); TELVOR_DEPS_DIR moves
-# the folder. Prints the two prefixes of each architecture as "arch erfa-prefix png-prefix".
+# the folder. Prints the prefixes of each architecture as "arch erfa-prefix png-prefix
+# sqlite-prefix".
 set -e
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -179,12 +180,55 @@ build_png() {
     done
 }
 
+# SQLite: its own build (configure, run natively, with tclsh) makes the amalgamation sqlite3.c
+# from the source tree once; a small CMake build of ours (cmake/sqlite3) compiles that for each
+# architecture.
+build_sqlite() {
+    fetch sqlite3 "$sqlite_version"
+    src=$tree
+    amalgamation=$deps/work/sqlite3-$sqlite_version-amalgamation
+    if [ ! -f "$amalgamation/.done" ]; then
+        log "SQLite $sqlite_version amalgamation"
+        command -v tclsh >/dev/null 2>&1 || {
+            log "tclsh is missing (scripts/install-deps.sh installs tcl)"
+            exit 2
+        }
+        rm -rf "$amalgamation" && mkdir -p "$amalgamation"
+        (cd "$amalgamation" && "$src/configure" --disable-tcl >configure.log 2>&1 &&
+            make sqlite3.c >make.log 2>&1) || {
+            log "the SQLite amalgamation failed; see $amalgamation/*.log"
+            exit 1
+        }
+        touch "$amalgamation/.done"
+    fi
+    for a in $archs; do
+        out=$deps/sqlite3-$sqlite_version/$a
+        [ -f "$out/.done" ] && continue
+        log "SQLite $sqlite_version for $a"
+        b=$deps/work/sqlite3-$sqlite_version-$a
+        rm -rf "$b" "$out" && mkdir -p "$b"
+        (cmake -S "$root/cmake/sqlite3" -B "$b" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$a.cmake" \
+            -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="$(cflags "$a") -DNDEBUG" \
+            -DCMAKE_INSTALL_PREFIX="$out" -DSQLITE_AMALGAMATION_DIR="$amalgamation" \
+            >"$b/configure.log" 2>&1 &&
+            cmake --build "$b" -j"$jobs" >"$b/make.log" 2>&1 &&
+            cmake --install "$b" >"$b/install.log" 2>&1) || {
+            log "SQLite failed for $a; see $b/*.log"
+            exit 1
+        }
+        touch "$out/.done"
+    done
+}
+
 resolve erfa liberfa-dev
 erfa_version=$version
 resolve libpng1.6 libpng-dev
 png_version=$version
+resolve sqlite3 libsqlite3-dev
+sqlite_version=$version
 built erfa "$erfa_version" || build_erfa
 built libpng "$png_version" || build_png
+built sqlite3 "$sqlite_version" || build_sqlite
 for a in $archs; do
-    echo "$a $deps/erfa-$erfa_version/$a $deps/libpng-$png_version/$a"
+    echo "$a $deps/erfa-$erfa_version/$a $deps/libpng-$png_version/$a $deps/sqlite3-$sqlite_version/$a"
 done

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Cross-builds the Windows saver: build-win32/ (i686, the product telvor.scr) and build-win64/
 # (x86_64, the twin that runs under Wine here), with the test helpers of tests/windows/, and
-# telvor.exe over the static ERFA and libpng that scripts/build-mingw-deps.sh makes from Debian's
-# source packages (once per source version; later runs find them built).
+# telvor.exe over the static ERFA, libpng and SQLite that scripts/build-mingw-deps.sh makes from
+# Debian's source packages (once per source version; later runs find them built).
 set -e
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -10,7 +10,7 @@ deps=$(sh "$root/scripts/build-mingw-deps.sh")
 for arch in i686:build-win32 x86_64:build-win64; do
   cpu=${arch%%:*}
   dir=$root/${arch#*:}
-  prefixes=$(echo "$deps" | awk -v a="$cpu" '$1 == a { print $2 ";" $3 }')
+  prefixes=$(echo "$deps" | awk -v a="$cpu" '$1 == a { $1 = ""; sub(/^ /, ""); gsub(/ /, ";"); print }')
   [ -n "$prefixes" ] || { echo "build-windows: no libraries for $cpu" >&2; exit 1; }
   # Configured again only when the libraries changed; otherwise CMake re-runs itself when a list
   # file changed. zlib: the packaged static library, not the import library of its DLL.

@@ -12,6 +12,8 @@ PACKAGES="$PACKAGES g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine win
 # zlib for the cross-built libpng (scripts/build-mingw-deps.sh builds libpng and ERFA from their
 # Debian source packages with dpkg-dev's apt-get source).
 PACKAGES="$PACKAGES libz-mingw-w64-dev"
+# tclsh: SQLite's own build makes its amalgamation with it (the same script).
+PACKAGES="$PACKAGES tcl"
 # The Windows installers (wixl, msiinfo) and a two-monitor X display for the Wine tests (Xephyr).
 PACKAGES="$PACKAGES wixl msitools xserver-xephyr"
 missing=""

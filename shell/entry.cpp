@@ -67,7 +67,7 @@ bool startSaver(HINSTANCE instance, bool showWindow) {
     GetClientRect(saverMode == FullScreen && showWindow ? GetDesktopWindow() : targetWindow,
                   &clientRect);
     RECT window = clientRect;
-#ifdef _WIN32
+#ifdef TELVOR_NATIVE_WIN32
     if (saverMode == FullScreen && showWindow) {
         // Over several monitors the window covers the whole virtual screen, so that every
         // monitor is hidden and input anywhere reaches it; the picture keeps to the primary

@@ -58,7 +58,25 @@ if(TARGET telvor)
   set_tests_properties(windows_wine_telvor_parity PROPERTIES FIXTURES_REQUIRED telvor_wine
                                                              TIMEOUT 1500
                                                              RESOURCE_LOCK telvor_windows)
-  set_tests_properties(windows_wine_parity windows_wine_telvor_parity PROPERTIES LABELS wine)
+  # telvor.exe's render against telvor's: the saver's pictures, pixel for pixel.
+  add_test(NAME windows_wine_render_parity
+           COMMAND sh ${windows_scripts}/wine-render-parity.sh ${windows_scratch}/render-parity
+                   $<TARGET_FILE:telvor>)
+  set_tests_properties(windows_wine_render_parity PROPERTIES FIXTURES_REQUIRED telvor_wine
+                                                             TIMEOUT 1500
+                                                             RESOURCE_LOCK telvor_windows)
+  set_tests_properties(windows_wine_parity windows_wine_telvor_parity windows_wine_render_parity
+                       PROPERTIES LABELS wine)
+  if(TARGET obslog)
+    # telvor.exe's observation log and scores against telvor's, byte for byte.
+    add_test(NAME windows_wine_obslog_parity
+             COMMAND sh ${windows_scripts}/wine-obslog-parity.sh ${windows_scratch}/obslog-parity
+                     $<TARGET_FILE:telvor>)
+    set_tests_properties(windows_wine_obslog_parity PROPERTIES FIXTURES_REQUIRED telvor_wine
+                                                               TIMEOUT 1500
+                                                               RESOURCE_LOCK telvor_windows
+                                                               LABELS wine)
+  endif()
   if(TARGET almanac)
     # telvor.exe's almanac against telvor's: sightings, calendars, a map and its picture, and the
     # almanac's own numbers at full precision (almanac_probe, built for both systems).

@@ -14,9 +14,7 @@
 #include "engine/ephemeris.h"
 #include "maps/eveningmap.h"
 #include "maps/mapformat.h"
-#ifndef _WIN32
-#include "shell/platform/backend.h" // PixelBuffer (saverrun.h has Windows' own)
-#endif
+#include "shell/platform/backend.h" // PixelBuffer
 #include "tools/output.h"
 #include "tools/saverrun.h"
 

@@ -127,7 +127,11 @@ std::string logPathFromOptions(const Given &given, std::string &error) {
         return given.value("db");
     }
     std::string path = obslog::defaultLogPath();
+#ifdef _WIN32
+    if (path.empty()) error = "no --db FILE, and APPDATA names no folder";
+#else
     if (path.empty()) error = "no --db FILE, and neither XDG_DATA_HOME nor HOME names a folder";
+#endif
     return path;
 }
 

@@ -16,6 +16,10 @@ void printError(const std::string &context, const std::string &message);
 // Whether standard error is a terminal (for the progress bar).
 bool stderrIsTerminal();
 
+// On Windows, makes the console show the tool's UTF-8 (degree signs, month names in other
+// scripts) as such, whatever its code page was; elsewhere nothing.
+void useUtf8Console();
+
 // The system's text for an errno value.
 std::string systemError(int error);
 

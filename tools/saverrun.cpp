@@ -14,9 +14,7 @@
 #ifdef TELVOR_HAS_PNG
 #include "maps/annotate.h"
 #endif
-#ifndef _WIN32
 #include "shell/platform/window.h"
-#endif
 #include "tools/output.h"
 
 namespace {
@@ -44,7 +42,6 @@ std::string utf8(const char *latin1) {
     return out;
 }
 
-#ifndef _WIN32
 // The window painted last: its backing image is the frame, read in place when an observer asks
 // (copying it every tick would cost more than drawing it).
 HWND paintedWindow;
@@ -54,7 +51,6 @@ void notePaint(HWND window, const PixelBuffer &) {
     paintedWindow = window;
     painted = true;
 }
-#endif
 
 } // namespace
 
@@ -83,11 +79,6 @@ ResultRecord traceRecord(int tick) {
 
 ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer, std::string &error,
                          FirstVisiblePlace *place) {
-#ifdef _WIN32
-    // The real Win32: the saver's window stays hidden and paints into a hidden host window of
-    // the asked size, in full-screen mode too; no frames are kept.
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-#else
     platformSetInstallSignalHandlers(false);
     platformInitHeadless(o.width, o.height);
     platformSetPaintHook(notePaint);
@@ -95,7 +86,6 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
     // Without pictures to deliver, the frames are composed but not shown.
     framePresentation = o.pictures ? 1 : 0;
     HINSTANCE instance = nullptr;
-#endif
     loadInputs(o.inputs); // a zeroed engine record with the date, probability and height
     saverSettings = SaverSettings{0,
                                   static_cast<int16_t>(o.inputs.probability),
@@ -113,11 +103,7 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
         error = "cannot register the saver's window class";
         return summary;
     }
-#ifdef _WIN32
-    const bool ownWindow = false, hostShown = false;
-#else
     const bool ownWindow = !o.preview, hostShown = true;
-#endif
     if (!ownWindow) {
         WNDCLASSA host{};
         host.lpfnWndProc = hostProc;
@@ -156,29 +142,17 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
             }
         }
         if (!observer) return;
-#ifdef _WIN32
-        observer(tick, nullptr); // the real Win32 keeps no frames
-#else
         PixelBuffer frame{};
         const bool shown = painted && platformWindowPixels(paintedWindow, &frame);
         observer(tick, shown ? &frame : nullptr);
-#endif
     };
     SendMessageA(saverWindow, WM_TIMER, 1, 0); // the setup tick, as the entry sends it
     afterTick();
-#ifdef _WIN32
-    // No clock to jump here: the ticks follow one another at once, as the timer would send them.
-    while (animationState.tickCount != 0) {
-        SendMessageA(saverWindow, WM_TIMER, 1, 0);
-        afterTick();
-    }
-#else
     MSG msg{};
     while (animationState.tickCount != 0 && GetMessageA(&msg, nullptr, 0, 0)) {
         DispatchMessageA(&msg);
         if (msg.message == WM_TIMER) afterTick();
     }
-#endif
     const LunationStart &start = lunationStart;
     summary.addString("startDate", isoDate(start.year, start.month, start.day));
     summary.addInt("startMinute", start.minute, "local clock minute");
@@ -204,10 +178,8 @@ ResultRecord runLunation(const SaverRunOptions &o, const TickObserver &observer,
     input["height"] = o.inputs.height;
     input["probability"] = o.inputs.probability;
     summary.addRaw("input", input.dump());
-#ifndef _WIN32
     platformSetPaintHook(nullptr);
     framePresentation = 1;
-#endif
     return summary;
 }
 

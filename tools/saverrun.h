@@ -9,18 +9,7 @@
 #include "tools/inputs.h"
 #include "tools/jsonout.h"
 
-#ifdef _WIN32
-#include <cstdint>
-// The pixels of a picture for the PNG writers, laid out as the portable GDI's frames are
-// (shell/platform/backend.h): 0x00RRGGBB words, top row first, `width` words per row.
-struct PixelBuffer {
-    int width;
-    int height;
-    uint32_t *pixels;
-};
-#else
-struct PixelBuffer;
-#endif
+struct PixelBuffer; // shell/platform/backend.h
 
 struct SaverRunOptions {
     Inputs inputs;          // date, probability, height (and zone when zoneGiven)

@@ -3,7 +3,6 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #endif
 
 #include <cerrno>
@@ -17,9 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "display/display.h"
-#ifndef _WIN32
 #include "shell/platform/window.h"
-#endif
 #ifdef TELVOR_HAS_ALMANAC
 #include "tools/calendarcmd.h"
 #include "tools/mapcmd.h"
@@ -37,9 +34,8 @@
 #include "tools/queries.h"
 #include "tools/saverrun.h"
 
-// render writes the saver's own frames, which only the portable GDI keeps; on Windows the saver
-// paints through the system's GDI into a hidden window, and no frame is kept to write.
-#if defined(TELVOR_HAS_PNG) && !defined(_WIN32)
+// render writes the saver's own frames, as our own GDI draws them headless (in telvor.exe too).
+#ifdef TELVOR_HAS_PNG
 #define TELVOR_HAS_RENDER
 #endif
 
@@ -306,6 +302,17 @@ int runSightingCommand(const Subcommand &sub, const Given &given) {
     return 0;
 }
 
+#ifdef TELVOR_HAS_SKY
+const auto kSkyRun = runSkyCommand;
+#else
+// The chart draws with Cairo and Pango, which have no static mingw-w64 build here.
+int runSkyLeftOut(const Subcommand &sub, const Given &) {
+    return failed(sub, "the sky chart is not in this build (it draws with Cairo and Pango, which "
+                       "are not built for Windows)");
+}
+const auto kSkyRun = runSkyLeftOut;
+#endif
+
 #endif
 
 const std::vector<const char *> kQuestionOptions = {
@@ -359,14 +366,12 @@ std::vector<Subcommand> subcommands() {
           "batch"},
          runSightingCommand,
          kAlmanacYears},
-#ifdef TELVOR_HAS_SKY
         {"sky",
          "A chart of the western sky after sunset (the eastern before sunrise with --morning): "
          "the Sun, the crescent as it stands and the criteria (PNG, frames or an animated GIF)",
          {"date", "place", "lat", "lon", "tz", "zone", "height", "morning", "time", "best", "out",
           "size", "frames", "animate"},
-         runSkyCommand},
-#endif
+         kSkyRun},
 #endif
 #ifdef TELVOR_HAS_OBSLOG
         {"observe",
@@ -391,13 +396,17 @@ std::vector<Subcommand> subcommands() {
 #define TELVOR_LEFT_OUT                                                                            \
     "\n(This build has no render, map, calendar or sighting subcommand: libpng and ERFA "          \
     "are not available for it.)"
+#elif defined(_WIN32) && defined(TELVOR_HAS_OBSLOG)
+#define TELVOR_LEFT_OUT                                                                            \
+    "\n(On Windows there is no sky chart: Cairo and Pango are not built for Windows here, and "    \
+    "sky says so; --place knows the built-in cities only, --tz is refused (no tz database: give "  \
+    "--zone), and month names are the English transliterations.)"
 #elif defined(_WIN32)
 #define TELVOR_LEFT_OUT                                                                            \
-    "\n(On Windows there is no render subcommand: the saver draws with the system's GDI into a "   \
-    "hidden window and keeps no frames; map writes its pictures as elsewhere. Nor are there the "  \
-    "sky chart (Cairo and Pango) nor observe and score (SQLite), not built for Windows here; "     \
-    "--place knows the built-in cities only, --tz is refused (no tz database: give --zone), and "  \
-    "month names are the English transliterations.)"
+    "\n(On Windows there is no sky chart: Cairo and Pango are not built for Windows here, and "    \
+    "sky says so; nor are there observe and score (SQLite was not built); --place knows the "      \
+    "built-in cities only, --tz is refused (no tz database: give --zone), and month names are "    \
+    "the English transliterations.)"
 #else
 #define TELVOR_LEFT_OUT ""
 #endif
@@ -406,9 +415,7 @@ int main(int argc, char **argv) {
 #ifdef _WIN32
     // The same bytes as elsewhere: no CR added before each line feed.
     _setmode(_fileno(stdout), _O_BINARY);
-    // The tool writes UTF-8 (degree signs, month names in other scripts): the console shows it
-    // as such, whatever its code page was.
-    SetConsoleOutputCP(CP_UTF8);
+    useUtf8Console();
 #endif
     const std::vector<Subcommand> subs = subcommands();
     CLI::App app{

@@ -535,6 +535,38 @@ void plot(Bitmap &b, int64_t x, int64_t y, uint32_t pixel) {
     if (x >= 0 && y >= 0 && x < b.width && y < b.height) b.pixels[size_t(y * b.width + x)] = pixel;
 }
 
+// (2km + n) div 2n and its remainder, for k, m >= 0 and n > 0 with m <= n, exactly: 2km
+// can overflow 64 bits. In 128 bits where the compiler has them, else (32-bit x86) by long
+// division of the 128-bit product, one bit at a time.
+void firstMinorStep(int64_t k, int64_t m, int64_t n, int64_t &quotient, int64_t &remainder) {
+#ifdef __SIZEOF_INT128__
+    const __int128 first = __int128{2} * k * m + n;
+    quotient = int64_t(first / (__int128{2} * n));
+    remainder = int64_t(first % (__int128{2} * n));
+#else
+    // 2k * m in two 64-bit words, from 32-bit halves; then + n.
+    const uint64_t a = uint64_t(k) * 2, b = uint64_t(m);
+    const uint64_t aLo = a & 0xFFFFFFFFu, aHi = a >> 32, bLo = b & 0xFFFFFFFFu, bHi = b >> 32;
+    const uint64_t low = aLo * bLo, mid1 = aHi * bLo, mid2 = aLo * bHi;
+    const uint64_t mid = (low >> 32) + (mid1 & 0xFFFFFFFFu) + (mid2 & 0xFFFFFFFFu);
+    uint64_t hi = aHi * bHi + (mid1 >> 32) + (mid2 >> 32) + (mid >> 32);
+    uint64_t lo = (mid << 32) | (low & 0xFFFFFFFFu);
+    lo += uint64_t(n);
+    hi += lo < uint64_t(n);
+    const uint64_t d = uint64_t(n) * 2;
+    uint64_t q = 0, r = 0; // r < d, so r * 2 + 1 fits
+    for (int i = 127; i >= 0; --i) {
+        r = (r << 1) | ((i >= 64 ? hi >> (i - 64) : lo >> i) & 1);
+        if (r >= d) {
+            r -= d;
+            if (i < 64) q |= uint64_t{1} << i; // the quotient fits 64 bits (m <= n)
+        }
+    }
+    quotient = int64_t(q);
+    remainder = int64_t(r);
+#endif
+}
+
 // Draws from (x0,y0) toward (x1,y1), the end point left out. Each point is found from its
 // step number, so only the steps whose major coordinate lies on the bitmap are visited.
 void drawLine(Bitmap &b, int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t pixel) {
@@ -569,9 +601,8 @@ void drawLine(Bitmap &b, int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_
     // Step k's minor offset is (2km + n) div 2n, rounded to nearest as Bresenham. The first is
     // divided in 128 bits, as far-off coordinates overflow 64; then the remainder carries it on
     // (m <= n, so the offset grows by at most one a step and the remainder stays below 4n).
-    const __int128 first = __int128{2} * kLo * m + n;
-    int64_t minorStep = int64_t(first / (__int128{2} * n));
-    int64_t rest = int64_t(first % (__int128{2} * n));
+    int64_t minorStep, rest;
+    firstMinorStep(kLo, m, n, minorStep, rest);
     for (int64_t k = kLo;; ++k) {
         if (xMajor)
             plot(b, x0 + sx * k, y0 + sy * minorStep, pixel);

@@ -1,4 +1,5 @@
-// Clock, module path, formatted printing and the embedded bitmap resource of our own Win32.
+// Clock and module path (elsewhere than on Windows), formatted printing and the embedded bitmap
+// resource of our own Win32.
 #include "shell/platform/win32.h"
 
 #include "resources/resources.h"
@@ -8,8 +9,11 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
+#ifndef _WIN32 // on Windows the system's (own_windows.cpp)
 void GetLocalTime(SYSTEMTIME *time) {
     if (!time) return;
     timespec now{};
@@ -52,6 +56,8 @@ DWORD GetModuleFileNameA(HMODULE, LPSTR buffer, DWORD size) {
     memcpy(buffer, path.c_str(), path.size() + 1);
     return static_cast<DWORD>(path.size());
 }
+
+#endif
 
 int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
     // Windows writes at most 1024 bytes, the terminating NUL included.

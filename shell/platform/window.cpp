@@ -4,10 +4,12 @@
 // windows, the clock, input and the showing of painted images. One thread, no locks.
 #include "shell/platform/window.h"
 
+#include <strings.h>
+#ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
-#include <strings.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <climits>
@@ -83,6 +85,15 @@ void (*paintHook)(HWND, const PixelBuffer &) = nullptr;
 
 int signalPipe[2] = {-1, -1};
 bool signalsWanted = true;
+#ifdef _WIN32
+// Inside a Windows program (telvor.exe) the layer runs headless and leaves Ctrl-C to the C
+// runtime: no pipe, no handlers.
+void installSignals() {}
+void restoreSignals() {}
+bool takeSignal() {
+    return false;
+}
+#else
 bool signalsInstalled = false;
 struct sigaction previousTerm;
 struct sigaction previousInt;
@@ -124,6 +135,7 @@ bool takeSignal() {
         any = true;
     return any;
 }
+#endif
 
 // --- Helpers ---------------------------------------------------------------------------------
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Windows tests under Wine: the x86_64 telvor.exe's almanac answers as the Linux telvor's, byte
 # for byte: sighting --batch of 2 000 places and evenings (1901-2099, both hemispheres, the polar
-# rows, heights and zones), calendar --year 1447 --json by every rule (with a place of its own),
+# rows, heights and zones), calendar --year 1447 --json and date both ways by every rule (with a
+# place of its own),
 # map --step 1 --csv of one evening (every line) and map's picture, pixel for pixel. Reports
 # the number of differing lines and, where numbers differ, the largest difference. Below the
 # printed digits, the almanac's own numbers for the same 2 000 evenings (almanac_probe, %.17g):
@@ -96,17 +97,32 @@ check "the same evenings exist on both" test "$probe_nan" -eq 0
 check "times within 1 ms" awk -v d="$worst_ms" 'BEGIN { exit !(d < 1) }'
 check "angles within 1e-9 degrees" awk -v d="$worst_deg" 'BEGIN { exit !(d < 1e-9) }'
 
-# The year 1447 by every rule, with Mecca as the place of its own.
+# The year 1447 by every rule of the rule table (the names as --rule's error lists them), with
+# Mecca as the place of its own; and date, both ways, by every rule.
+rules=$("$TELVOR" calendar --rule none 2>&1 | sed -n 's/.* is not //p' | tr -d ',')
+rule_count=$(echo "$rules" | wc -w)
+echo "rules: $rules"
+check "the rule table lists several rules" test "$rule_count" -ge 5
 : >"$WORK/calendar-linux.json"
 : >"$WORK/calendar-windows.json"
-for rule in yallop odeh telvor umm-al-qura conjunction; do
+: >"$WORK/date-linux.json"
+: >"$WORK/date-windows.json"
+for rule in $rules; do
     set -- calendar --year 1447 --json --rule "$rule" --lat 21.4225 --lon 39.8262
     "$TELVOR" "$@" >>"$WORK/calendar-linux.json"
     wine_telvor "$@" >>"$WORK/calendar-windows.json"
+    for day in "2024-03-11 18:30" "2025-06-26 04:00" 1447-09-01 1445-01-01; do
+        # shellcheck disable=SC2086 # a civil day and its clock are two words
+        set -- date $day --rule "$rule" --json --lat 21.4225 --lon 39.8262 --zone 180
+        "$TELVOR" "$@" >>"$WORK/date-linux.json"
+        wine_telvor "$@" >>"$WORK/date-windows.json"
+    done
 done
-check "five calendars of 12 months" \
-    test "$(grep -o '"hijriMonth"' "$WORK/calendar-linux.json" | wc -l)" -eq 60
+check "a calendar of 12 months by every rule" \
+    test "$(grep -o '"hijriMonth"' "$WORK/calendar-linux.json" | wc -l)" -eq $((12 * rule_count))
 compare_outputs "calendar --year 1447" "$WORK/calendar-linux.json" "$WORK/calendar-windows.json"
+check "four dates by every rule" test "$(grep -c . "$WORK/date-linux.json")" -ge $((4 * rule_count))
+compare_outputs "date" "$WORK/date-linux.json" "$WORK/date-windows.json"
 
 # One evening's map of 64 800 cells, and its picture.
 set -- map --date 2024-03-11 --step 1 --threads 2
@@ -123,8 +139,20 @@ check "the map PNG files are byte-identical" cmp -s "$WORK/map-linux.png" "$WORK
 
 # What the Windows build leaves out, it says.
 wine_telvor --help | tr -d '\r' >"$WORK/help.txt"
-check "the help says render is left out on Windows" grep -q 'On Windows there is no render' \
-    "$WORK/help.txt"
-check "the help lists map, calendar and sighting" \
-    sh -c "grep -q '^  map' '$WORK/help.txt' && grep -q '^  calendar' '$WORK/help.txt' && grep -q '^  sighting' '$WORK/help.txt'"
+check "the help says the sky chart is left out on Windows" \
+    grep -q 'On Windows there is no sky chart' "$WORK/help.txt"
+# every_subcommand_listed: each subcommand of the Linux help is in the Windows help.
+every_subcommand_listed() {
+    for sub in $("$TELVOR" --help | sed -n 's/^  \([a-z]*\)  .*/\1/p'); do
+        grep -q "^  $sub  " "$WORK/help.txt" || { echo "missing: $sub"; return 1; }
+    done
+}
+check "the help lists every subcommand of Linux's" every_subcommand_listed
+timeout 300 "$WINE" ./telvor.exe sky --date 2024-03-11 --lat 21.4 --lon 39.8 --zone 180 \
+    --out sky.png >"$WORK/sky.out" 2>"$WORK/sky.txt"
+sky_code=$?
+check "sky refuses with exit code 1" test "$sky_code" -eq 1
+check "sky says why in one line" test "$(grep -c . "$WORK/sky.txt")" -eq 1
+check "sky names what is missing" grep -q 'Cairo and Pango' "$WORK/sky.txt"
+check "sky writes no picture" test ! -e "$RUN/sky.png"
 finish

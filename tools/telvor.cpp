@@ -36,6 +36,7 @@
 #include "tools/output.h"
 #include "tools/queries.h"
 #include "tools/saverrun.h"
+#include "tools/telvormain.h"
 
 // render writes the saver's own frames, which only the portable GDI keeps; on Windows the saver
 // paints through the system's GDI into a hidden window, and no frame is kept to write.
@@ -398,7 +399,7 @@ std::vector<Subcommand> subcommands() {
 #define TELVOR_LEFT_OUT ""
 #endif
 
-int main(int argc, char **argv) {
+int telvorMain(int argc, char **argv) {
 #ifdef _WIN32
     // The same bytes as elsewhere: no CR added before each line feed.
     _setmode(_fileno(stdout), _O_BINARY);

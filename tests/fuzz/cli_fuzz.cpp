@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -97,8 +98,8 @@ const std::map<std::string, Pool> &pools() {
           {"7", "0.24", "0.1", "0", "181", "", "1e-5"}}},
         {"threads", {{"0", "1", "2", "4"}, {"1024", "1025", "-1", "", "two"}}},
         {"mapsize",
-         {{"16x16", "64x32", "90x45", "200x100"},
-          {"15x16", "8193x16", "100x", "x100", "0x0", "16x16x16", "-16x16", ""}}},
+         {{"400x400", "480x360", "640x400", "400x330"},
+          {"200x100", "243x400", "8193x16", "100x", "x100", "0x0", "16x16x16", "-16x16", ""}}},
         {"skysize",
          {{"320x200", "400x250", "480x320"},
           {"319x200", "320x199", "96x64", "8193x16", "100x", "", "1x1"}}},
@@ -288,6 +289,9 @@ std::string batchFile(Rng &rng, long &lines) {
     lines = 1 + static_cast<long>(rng() % 8);
     for (long i = 0; i < lines; ++i)
         text += batchLine(rng) + (i + 1 < lines || chance(rng, 80) ? "\n" : "");
+    // The lines the tool reads: an empty last piece without its newline is none.
+    lines = static_cast<long>(std::count(text.begin(), text.end(), '\n'));
+    if (!text.empty() && text.back() != '\n') ++lines;
     return text;
 }
 

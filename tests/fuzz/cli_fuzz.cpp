@@ -2,11 +2,12 @@
 // --import files, each outcome checked (exit code, one message, JSON that parses, no NaN).
 //
 // Usage: telvor_fuzz [--command NAME] [--count N] [--seed S] [--case I] [--limit SECONDS]
-//                    [--dir FOLDER]
+//                    [--seconds CPU] [--dir FOLDER]
 // Runs N cases of each command (sighting, map, calendar, date, sky, observe, score) or of the one
-// named; case I of seed S is always the same input, so "--command map --seed 1 --case 17" runs
-// one case again and prints it. Exit 0 when every case passed, 1 when any failed (each failure
-// printed with its case), 3 when a case ran past the time limit.
+// named (or as many as --seconds of CPU allow each); case I of seed S is always the same input, so
+// "--command map --seed 1 --case 17" runs one case again and prints it. Exit 0 when every case
+// passed, 1 when any failed (each failure printed with its case), 3 when a case ran past the time
+// limit.
 #include "tools/telvormain.h"
 
 #include <fcntl.h>
@@ -730,6 +731,7 @@ void clearOutputs(const Case &c) {
 int main(int argc, char **argv) {
     std::string only, dir;
     long count = 50, seed = 1, single = -1, limit = 120;
+    double seconds = 0; // a CPU budget per command that ends its run early, 0 for none
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string key = argv[i], v = argv[i + 1];
         if (key == "--command")
@@ -742,6 +744,8 @@ int main(int argc, char **argv) {
             single = std::atol(v.c_str());
         else if (key == "--limit")
             limit = std::atol(v.c_str());
+        else if (key == "--seconds")
+            seconds = std::atof(v.c_str());
         else if (key == "--dir")
             dir = v;
         else {
@@ -796,6 +800,8 @@ int main(int argc, char **argv) {
                              fault.c_str(), shown(o.out).c_str(), shown(o.err).c_str());
             }
             clearOutputs(c);
+            if (seconds > 0 && static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC > seconds)
+                break;
         }
         const double cpu = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
         std::printf("%-9s cases %ld, file lines %ld, faults %ld, CPU %.1f s; exit codes",

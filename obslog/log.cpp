@@ -78,6 +78,10 @@ std::string Log::exec(const char *sql) const {
 }
 
 std::string Log::open(const std::string &path, Mode mode) {
+    // A log just created is opened again to check it: the first connection goes (it was kept,
+    // file and all, until the process ended).
+    sqlite3_close(db_);
+    db_ = nullptr;
     path_ = path;
     if (path.empty()) return "'' names no file";
     struct stat st {};

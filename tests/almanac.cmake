@@ -8,7 +8,8 @@ endif()
 if(TARGET almanac AND TARGET telvor)
   add_executable(sighting_cli_tests ${CMAKE_CURRENT_LIST_DIR}/sighting_cli_test.cpp)
   target_link_libraries(sighting_cli_tests PRIVATE GTest::gtest_main nlohmann_json::nlohmann_json)
-  target_compile_definitions(sighting_cli_tests PRIVATE TELVOR_BIN="$<TARGET_FILE:telvor>")
+  target_compile_definitions(sighting_cli_tests PRIVATE TELVOR_BIN="$<TARGET_FILE:telvor>"
+                             TELVOR_GOLDEN_DIR="${CMAKE_CURRENT_LIST_DIR}/golden")
   add_dependencies(sighting_cli_tests telvor)
   gtest_discover_tests(sighting_cli_tests)
   # Against an independent ephemeris (Debian's python3-ephem, for the system's Python).

@@ -239,6 +239,9 @@ TEST(ObserveCli, BadOptionsAreOneLineErrors) {
         "observe --list --format xml",
         "observe --list --import x.csv",
         "observe --list --date 2024-03-11",
+        // --json asked of a recording or an import, which answer in text: refused.
+        "observe --date 2024-03-11 --lat 21 --lon 39 --result camera --json",
+        "observe --import x.csv --json",
         "score --criteria yallop,mabimz",
         "score --aid binoculars",
     };

@@ -169,6 +169,36 @@ TEST(ObslogLog, NewLogHasTheSchemaVersionAndItsMark) {
     EXPECT_EQ(back[0].result, Result::NakedEye);
 }
 
+// The files open in this process under `path`'s name.
+int openFilesNamed(const std::string &path) {
+    int n = 0;
+    char target[4096];
+    for (int fd = 0; fd < 1024; ++fd) {
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
+        const ssize_t got = readlink(link.c_str(), target, sizeof target - 1);
+        if (got > 0 && std::string(target, static_cast<size_t>(got)) == path) ++n;
+    }
+    return n;
+}
+
+// Creating a log opens it again to check what is there: one connection stays, not two.
+TEST(ObslogLog, ANewLogIsOpenOnce) {
+    char real[4096];
+    ASSERT_NE(realpath(testing::TempDir().c_str(), real), nullptr);
+    const std::string path =
+        std::string(real) + "/obslog_once_" + std::to_string(getpid()) + ".sqlite";
+    std::remove(path.c_str());
+    {
+        Log log;
+        ASSERT_EQ(log.open(path, Log::Mode::Write), "");
+        EXPECT_EQ(openFilesNamed(path), 1);
+        ASSERT_EQ(log.open(path, Log::Mode::Read), ""); // a second open replaces the first
+        EXPECT_EQ(openFilesNamed(path), 1);
+    }
+    EXPECT_EQ(openFilesNamed(path), 0);
+    std::remove(path.c_str());
+}
+
 TEST(ObslogLog, RefusesNewerForeignAndNonDatabases) {
     const std::string newer = scratch("newer.sqlite");
     {

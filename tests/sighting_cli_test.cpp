@@ -192,3 +192,28 @@ TEST(SightingCli, YearsFrom1800To2200) {
     EXPECT_NE(sun.err.find("from 1901-01-01 to 2099-12-31"), std::string::npos) << sun.err;
     EXPECT_NE(run("sighting --help").out.find("from 1800-01-01 to 2200-12-31"), std::string::npos);
 }
+
+// The batch's JSON lines byte for byte as recorded before the writer formatted its numbers with
+// std::to_chars: five evenings at eight places, polar ones among them (no sunset, no moonset),
+// evening and morning. Each differing line names its input.
+TEST(SightingCli, BatchBytesAsRecorded) {
+    const std::string golden = TELVOR_GOLDEN_DIR;
+    const std::string input = slurp(golden + "/sighting_batch.jsonl");
+    for (const auto &[options, file] :
+         {std::pair{std::string("--zone 0"), std::string("sighting_batch.out")},
+          std::pair{std::string("--zone 180 --morning"),
+                    std::string("sighting_batch_morning.out")}}) {
+        const Outcome r = run("sighting " + options + " --batch -", input);
+        ASSERT_EQ(r.code, 0) << options << ": " << r.err;
+        std::istringstream inputs(input), got(r.out), want(slurp(golden + "/" + file));
+        std::string in, a, b;
+        int line = 0;
+        while (std::getline(want, b)) {
+            ++line;
+            std::getline(inputs, in);
+            ASSERT_TRUE(static_cast<bool>(std::getline(got, a))) << options << ": line " << line;
+            EXPECT_EQ(a, b) << options << ", line " << line << ": " << in;
+        }
+        EXPECT_FALSE(static_cast<bool>(std::getline(got, a))) << options << ": extra lines";
+    }
+}

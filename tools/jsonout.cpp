@@ -1,30 +1,49 @@
 // Writing result records as JSON objects (floats as %.9g) or as aligned text with units.
 #include "tools/jsonout.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include <nlohmann/json.hpp>
 
+namespace {
+
+// printf's %.<digits>g of a finite double: std::to_chars with a precision writes the same
+// characters (C++17 [charconv.to.chars]), without printf's locale and format parsing.
+std::string general(double value, int digits) {
+    char buf[40];
+    return std::string(
+        buf, std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, digits).ptr);
+}
+
+} // namespace
+
 std::string jsonString(const std::string &text) {
-    // Latin-1 bytes (the degree sign) are not valid UTF-8; replace rather than throw.
+    // Printable ASCII without quotes or backslashes stands as it is, the common case of keys
+    // and times; anything else goes through the JSON library's escaping. Latin-1 bytes (the
+    // degree sign) are not valid UTF-8; replace rather than throw.
+    bool plain = true;
+    for (unsigned char c : text)
+        plain = plain && c >= 0x20 && c < 0x7f && c != '"' && c != '\\';
+    if (plain) {
+        std::string out;
+        out.reserve(text.size() + 2);
+        return out.append(1, '"').append(text).append(1, '"');
+    }
     return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::string jsonFloat(float value) {
     if (!std::isfinite(value)) return "null";
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(value));
-    return buf;
+    return general(static_cast<double>(value), 9);
 }
 
 void ResultRecord::addFloat(const char *key, float value, const char *unit) {
     items_.push_back({key, jsonFloat(value), unit ? unit : ""});
 }
 void ResultRecord::addDouble(const char *key, double value, const char *unit) {
-    char buf[32] = "null";
-    if (std::isfinite(value)) std::snprintf(buf, sizeof buf, "%.10g", value);
-    items_.push_back({key, buf, unit && std::isfinite(value) ? unit : ""});
+    const bool finite = std::isfinite(value);
+    items_.push_back({key, finite ? general(value, 10) : "null", unit && finite ? unit : ""});
 }
 void ResultRecord::addInt(const char *key, long value, const char *unit) {
     items_.push_back({key, std::to_string(value), unit ? unit : ""});
@@ -40,12 +59,20 @@ void ResultRecord::addRaw(const char *key, const std::string &json) {
 }
 
 std::string ResultRecord::json() const {
-    std::string out = "{";
+    size_t size = 2;
+    for (const Item &item : items_)
+        size += item.key.size() + item.json.size() + 8;
+    std::string out;
+    out.reserve(size);
+    out += '{';
     for (size_t i = 0; i < items_.size(); ++i) {
         if (i) out += ", ";
-        out += jsonString(items_[i].key) + ": " + items_[i].json;
+        out += jsonString(items_[i].key);
+        out += ": ";
+        out += items_[i].json;
     }
-    return out + "}";
+    out += '}';
+    return out;
 }
 
 std::string ResultRecord::text() const {

@@ -149,6 +149,9 @@ int runObserveCommand(const Subcommand &sub, const Given &given) {
                                   "neither with --list nor with --import");
     if (given.has("format") && !list) return report(sub, 2, "--format goes with --list");
     if (given.has("skip-bad") && !import) return report(sub, 2, "--skip-bad goes with --import");
+    // Recording answers with one line of text; JSON was asked for and would not come.
+    if (given.has("json") && !list)
+        return report(sub, 2, "--json goes with --list (the log's records as JSON)");
     std::string error;
     const std::string path = logPathFromOptions(given, error);
     if (!error.empty()) return report(sub, 2, error);

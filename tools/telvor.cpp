@@ -33,6 +33,7 @@
 #include "tools/output.h"
 #include "tools/queries.h"
 #include "tools/saverrun.h"
+#include "tools/telvormain.h"
 
 // render writes the saver's own frames, as our own GDI draws them headless (in telvor.exe too).
 #ifdef TELVOR_HAS_PNG
@@ -411,7 +412,7 @@ std::vector<Subcommand> subcommands() {
 #define TELVOR_LEFT_OUT ""
 #endif
 
-int main(int argc, char **argv) {
+int telvorMain(int argc, char **argv) {
 #ifdef _WIN32
     // The same bytes as elsewhere: no CR added before each line feed.
     _setmode(_fileno(stdout), _O_BINARY);
